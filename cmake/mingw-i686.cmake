@@ -1,0 +1,4 @@
+# Toolchain for the program: 32-bit Windows (i686), static runtime.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(QV_MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,0 +1,3 @@
+#pragma once
+// The "保存" click: writes the proxy list box to ip.txt in the current folder and confirms.
+void saveHandler();

@@ -1,0 +1,140 @@
+// The main window as start-up creates it: every control's class, geometry, text and styles.
+#include <gtest/gtest.h>
+
+#include "support/mainWindowFixture.h"
+#include "support/windows.h"
+
+namespace {
+
+struct Expected {
+  const char* name;
+  const char* className;
+  RECT bounds;  // left, top, right, bottom in the window's client area
+  const char* text;
+  DWORD style;    // bits that must be set
+  DWORD noStyle;  // bits that must be clear
+  DWORD exStyle;
+};
+
+std::string classOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+RECT boundsInParent(HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+constexpr DWORD kLine = ES_AUTOHSCROLL;
+constexpr DWORD kLineNot = ES_MULTILINE | WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_PASSWORD | ES_NOHIDESEL |
+                           ES_UPPERCASE | ES_LOWERCASE | ES_CENTER | ES_RIGHT;
+
+const Expected kControls[] = {
+    {"按钮2", "Button", {104, 224, 176, 264}, "保存", BS_PUSHBUTTON, BS_OWNERDRAW | BS_BITMAP, 0},
+    {"编辑框1", "Edit", {200, 32, 440, 272}, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL,
+     ES_AUTOHSCROLL | WS_HSCROLL | ES_READONLY, WS_EX_CLIENTEDGE},
+    {"透明标签5", "QvTransparentLabel", {24, 152, 64, 176}, "地区：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
+    {"编辑框_DQ", "Edit", {78, 157, 166, 177}, "", kLine, kLineNot, WS_EX_CLIENTEDGE},
+    {"按钮1", "Button", {16, 224, 88, 264}, "提取", BS_PUSHBUTTON, BS_OWNERDRAW | BS_BITMAP, 0},
+    {"透明标签4", "QvTransparentLabel", {24, 184, 64, 208}, "运营商：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
+    {"透明标签3", "QvTransparentLabel", {22, 80, 70, 104}, "开头：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
+    {"透明标签2", "QvTransparentLabel", {24, 113, 64, 137}, "端口：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
+    {"透明标签1", "QvTransparentLabel", {19, 40, 59, 72}, "数量：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
+    {"组合框1", "ComboBox", {74, 189, 171, 209}, "全部运营商", CBS_DROPDOWN, CBS_DROPDOWNLIST & ~CBS_DROPDOWN, 0},
+    {"编辑框_SL", "Edit", {78, 44, 166, 67}, "20", kLine, kLineNot, WS_EX_CLIENTEDGE},
+    {"编辑框_KT", "Edit", {78, 84, 166, 107}, "11", kLine, kLineNot, WS_EX_CLIENTEDGE},
+    {"编辑框_DK", "Edit", {78, 117, 166, 140}, "18186", kLine, kLineNot, WS_EX_CLIENTEDGE},
+};
+
+TEST_F(MainWindowTest, IsAFramelessCentredWindowWithItsCaptionAndIcon) {
+  ASSERT_NE(window(), nullptr);
+  EXPECT_EQ(windowText(window()), "Quorvelip提取系统 V2.6");
+  RECT rect;
+  GetWindowRect(window(), &rect);
+  EXPECT_EQ(rect.right - rect.left, 467);
+  EXPECT_EQ(rect.bottom - rect.top, 292);
+  EXPECT_EQ(rect.left, (GetSystemMetrics(SM_CXSCREEN) - 467) / 2);
+  EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) - 292) / 2);
+  RECT client;
+  GetClientRect(window(), &client);
+  EXPECT_EQ(client.right, 467) << "no system frame takes client space";
+  EXPECT_EQ(client.bottom, 292);
+
+  auto style = static_cast<DWORD>(GetWindowLongPtrA(window(), GWL_STYLE));
+  EXPECT_TRUE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_CAPTION);
+  EXPECT_FALSE(style & WS_THICKFRAME);
+  EXPECT_TRUE(IsWindowVisible(window()));
+  auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(window(), GWL_EXSTYLE));
+  EXPECT_FALSE(exStyle & WS_EX_TOPMOST);
+}
+
+TEST_F(MainWindowTest, TakesItsIconFromTheIconGroupWhenThereIsNoResource129) {
+  HMODULE program = GetModuleHandleA(nullptr);
+  EXPECT_EQ(LoadIconA(program, MAKEINTRESOURCEA(129)), nullptr);
+  HICON icon = reinterpret_cast<HICON>(SendMessageA(window(), WM_GETICON, ICON_BIG, 0));
+  EXPECT_NE(icon, nullptr);
+  EXPECT_EQ(icon, LoadIconA(program, "DEFAULT_ICON"));
+}
+
+TEST_F(MainWindowTest, HasTheThirteenControlsAsDefined) {
+  int children = 0;
+  for (HWND child = GetWindow(window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) ++children;
+  EXPECT_EQ(children, 13);
+
+  for (const Expected& expected : kControls) {
+    SCOPED_TRACE(expected.name);
+    HWND child = control(expected.name);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(GetParent(child), window());
+    EXPECT_STRCASEEQ(classOf(child).c_str(), expected.className);
+    RECT bounds = boundsInParent(child);
+    EXPECT_EQ(bounds.left, expected.bounds.left);
+    EXPECT_EQ(bounds.top, expected.bounds.top);
+    EXPECT_EQ(bounds.right, expected.bounds.right);
+    EXPECT_EQ(bounds.bottom, expected.bounds.bottom);
+    EXPECT_EQ(windowText(child), expected.text);
+    auto style = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_STYLE));
+    auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(child, GWL_EXSTYLE));
+    EXPECT_EQ(style & expected.style, expected.style);
+    EXPECT_EQ(style & expected.noStyle, 0u);
+    EXPECT_EQ(exStyle & expected.exStyle, expected.exStyle);
+    EXPECT_TRUE(style & WS_VISIBLE);
+    EXPECT_FALSE(style & WS_DISABLED);
+  }
+}
+
+TEST_F(MainWindowTest, EditBoxesHaveNoLengthLimit) {
+  for (const char* name : {"编辑框1", "编辑框_DQ", "编辑框_SL", "编辑框_KT", "编辑框_DK"}) {
+    SCOPED_TRACE(name);
+    EXPECT_GE(static_cast<UINT>(SendMessageA(control(name), EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
+  }
+}
+
+TEST_F(MainWindowTest, CarrierBoxListsItsFourItemsWithNoneSelected) {
+  HWND carrier = control("组合框1");
+  ASSERT_EQ(SendMessageA(carrier, CB_GETCOUNT, 0, 0), 4);
+  const char* items[] = {"全部运营商", "电信", "联通", "移动"};
+  for (int i = 0; i < 4; ++i) {
+    char item[64] = {};
+    SendMessageA(carrier, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item));
+    EXPECT_STREQ(item, items[i]);
+  }
+  EXPECT_EQ(SendMessageA(carrier, CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_EQ(windowText(carrier), "全部运营商");
+}
+
+TEST_F(MainWindowTest, CarrierBoxTakesTypedTextThatIsNoItem) {
+  HWND carrier = control("组合框1");
+  HWND edit = FindWindowExA(carrier, nullptr, "Edit", nullptr);
+  ASSERT_NE(edit, nullptr) << "an editable drop-down has an edit part";
+  SetWindowTextA(carrier, "铁通");
+  EXPECT_EQ(windowText(carrier), "铁通");
+  SetWindowTextA(carrier, "全部运营商");
+}
+}  // namespace

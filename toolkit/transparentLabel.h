@@ -1,0 +1,9 @@
+#pragma once
+// The transparent label: a child window without a background of its own that shows only its
+// caption over whatever the parent paints behind it.
+#include <windows.h>
+
+inline constexpr char kTransparentLabelClass[] = "QvTransparentLabel";
+
+// Registers the label's window class once per process.
+void registerTransparentLabel(HINSTANCE instance);
