@@ -1,6 +1,7 @@
 #include "app/events.h"
 
 #include "app/mainWindow.h"
+#include "extract/extractHandler.h"
 #include "extract/saveHandler.h"
 
 namespace {
@@ -11,5 +12,6 @@ void skinSetUpHandler() {}
 
 void wireEvents(Form& form) {
   form.onCreated(skinSetUpHandler);
+  form.onClick(control::kExtractButton, extractHandler);
   form.onClick(control::kSaveButton, saveHandler);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The main window: its definition and the names by which the handlers address its controls.
+#include "extract/extractQuery.h"
 #include "toolkit/form.h"
 
 namespace control {
@@ -14,7 +15,6 @@ inline constexpr char kPort[] = "编辑框_DK";
 }  // namespace control
 
 inline constexpr char kMainWindowCaption[] = "Quorvelip提取系统 V2.6";
-inline constexpr char kAllCarriers[] = "全部运营商";
 
 const WindowDefinition& mainWindowDefinition();
 

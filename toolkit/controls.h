@@ -13,3 +13,8 @@ void setControlText(HWND control, std::string_view text);
 // Appends text to an edit box: caret to the end, end scrolled into view, the text replaces the
 // empty selection there, without an undo step.
 void appendText(HWND editBox, std::string_view text);
+
+// Appends each text in order, with the same result as one appendText per text (final text,
+// caret at the end, end in view, no undo step) but as a single edit of the box: appending line
+// by line costs a re-layout of the whole box per line.
+void appendTexts(HWND editBox, const Array<Text>& texts);

@@ -17,3 +17,13 @@ void appendText(HWND editBox, std::string_view text) {
   SendMessageA(editBox, EM_SCROLLCARET, 0, 0);
   SendMessageA(editBox, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Text(text).c_str()));
 }
+
+void appendTexts(HWND editBox, const Array<Text>& texts) {
+  size_t total = 0;
+  for (const Text& text : texts) total += text.size();
+  if (total == 0) return;
+  Text joined;
+  joined.reserve(total);
+  for (const Text& text : texts) joined += text;
+  appendText(editBox, joined);
+}

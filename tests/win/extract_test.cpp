@@ -1,0 +1,127 @@
+// "提取" on the real main window against a scripted service on the configured address.
+#include "support/scriptedServer.h"
+// (winsock2 before windows.h)
+#include <gtest/gtest.h>
+
+#include "buildConfig.h"
+#include "extract/extractHandler.h"
+#include "extract/markers.h"
+#include "support/boxWatcher.h"
+#include "support/mainWindowFixture.h"
+#include "toolkit/controls.h"
+#include "web/urlParts.h"
+
+namespace {
+
+std::string servicePage(const std::string& list) {
+  std::string body = std::string("<html><body><h4 cla") + kListStartMarker + list + kListEndMarker + "</body></html>";
+  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\nContent-Length: " +
+         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string rawPage(const std::string& body) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class ExtractTest : public MainWindowTest {
+ protected:
+  static unsigned short servicePort() { return static_cast<unsigned short>(urlPort(QUORVELIP_SERVICE_URL)); }
+  static HWND list() { return control("编辑框1"); }
+  static std::string queryOf(const std::string& request) {
+    size_t start = request.find(' ') + 1;
+    return request.substr(start, request.find(" HTTP/1.1") - start);
+  }
+  void SetUp() override {
+    setControlText(control("编辑框_DQ"), "");
+    setControlText(control("编辑框_SL"), "20");
+    setControlText(control("编辑框_DK"), "18186");
+    setControlText(control("编辑框_KT"), "11");
+    setControlText(control("组合框1"), "全部运营商");
+  }
+  // Clicks "提取" as the user would and reports whether any box was shown.
+  static int click() {
+    BoxWatcher watcher;
+    SendMessageA(control("按钮1"), BM_CLICK, 0, 0);
+    watcher.stop();
+    return watcher.boxesSeen();
+  }
+};
+
+TEST_F(ExtractTest, InitialFieldsSendTheDocumentedQueryAndListEachEntry) {
+  ScriptedServer service(servicePage("11.0.0.1:18186<BR>11.0.0.2:18186<BR>"), servicePort());
+  ASSERT_TRUE(service.listening());
+  EXPECT_EQ(click(), 0);
+  EXPECT_EQ(queryOf(service.lastRequest()),
+            "/mo.php?sxb=&tqsl=%32%30&ports[]2=%31%38%31%38%36&ktip=%31%31&sxa=&submit=%CC%E1%20%20%C8%A1");
+  EXPECT_EQ(controlText(list()), "11.0.0.1:18186\r\n11.0.0.2:18186\r\n");
+}
+
+TEST_F(ExtractTest, CarrierAndRegionAreSentEncoded) {
+  ScriptedServer service(servicePage(""), servicePort());
+  setControlText(control("组合框1"), "电信");
+  setControlText(control("编辑框_DQ"), "广东");
+  click();
+  EXPECT_EQ(queryOf(service.lastRequest()),
+            "/mo.php?sxb=%B9%E3%B6%AB&tqsl=%32%30&ports[]2=%31%38%31%38%36&ktip=%31%31&sxa=%B5%E7%D0%C5"
+            "&submit=%CC%E1%20%20%C8%A1");
+  SendMessageA(control("组合框1"), CB_SETCURSEL, 3, 0);  // "移动" picked from the list
+  click();
+  EXPECT_NE(queryOf(service.lastRequest()).find("&sxa=%D2%C6%B6%AF&"), std::string::npos);
+}
+
+TEST_F(ExtractTest, ListBeginningWithSeparatorGivesAnEmptyFirstLine) {
+  ScriptedServer service(servicePage("<BR>a:1<BR><BR>b:2"), servicePort());
+  click();
+  EXPECT_EQ(controlText(list()), "\r\na:1\r\n\r\nb:2\r\n");
+}
+
+TEST_F(ExtractTest, SecondClickReplacesTheList) {
+  ScriptedServer service(servicePage("a:1<BR>b:2<BR>"), servicePort());
+  click();
+  service.setReply(servicePage("c:3<BR>"));
+  click();
+  EXPECT_EQ(controlText(list()), "c:3\r\n");
+}
+
+TEST_F(ExtractTest, ReplyWithoutBothMarkersListsNothing) {
+  ScriptedServer service(rawPage("<html>a:1<BR>b:2<BR></html>"), servicePort());
+  setControlText(list(), "old");
+  click();
+  EXPECT_EQ(controlText(list()), "");
+  service.setReply(rawPage(std::string("<h4 cla") + kListStartMarker + "a:1<BR>b:2<BR></p>"));
+  click();
+  EXPECT_EQ(controlText(list()), "") << "start marker without the end marker after it";
+}
+
+TEST_F(ExtractTest, ZeroByteInTheBodyEndsThePage) {
+  std::string body = std::string(kListStartMarker) + "a:1<BR>" + std::string(1, '\0') + "b:2<BR>" + kListEndMarker;
+  ScriptedServer service(rawPage(body), servicePort());
+  click();
+  EXPECT_EQ(controlText(list()), "") << "the end marker lies after the zero byte";
+}
+
+TEST_F(ExtractTest, RefusedConnectionLeavesTheListEmptyWithoutAMessage) {
+  setControlText(list(), "old");
+  EXPECT_EQ(click(), 0);
+  EXPECT_EQ(controlText(list()), "");
+}
+
+TEST_F(ExtractTest, TenThousandEntriesAllArrive) {
+  std::string entries;
+  std::string expected;
+  for (int i = 0; i < 10000; ++i) {
+    std::string entry = "11." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1:18186";
+    entries += entry + "<BR>";
+    expected += entry + "\r\n";
+  }
+  ScriptedServer service(servicePage(entries), servicePort());
+  click();
+  EXPECT_EQ(controlText(list()), expected);
+  DWORD start = 0, end = 0;
+  SendMessageA(list(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, expected.size()) << "caret at the end";
+  EXPECT_EQ(end, expected.size());
+  EXPECT_FALSE(SendMessageA(list(), EM_CANUNDO, 0, 0)) << "appending leaves no undo step";
+}
+
+}  // namespace
