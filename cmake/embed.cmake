@@ -14,6 +14,8 @@ function(embed_bytes target symbol file)
     "    .incbin \"${file}\"\n"
     "${symbol}_end:\n")
   configure_file("${asm}.in" "${asm}" COPYONLY)
-  set_source_files_properties("${asm}" PROPERTIES LANGUAGE C OBJECT_DEPENDS "${file}")
+  # Compiled by the C compiler, which CMake tells "-x c": the later "-x" makes it assemble.
+  set_source_files_properties("${asm}" PROPERTIES LANGUAGE C OBJECT_DEPENDS "${file}"
+                              COMPILE_OPTIONS "-x;assembler-with-cpp")
   target_sources(${target} PRIVATE "${asm}")
 endfunction()

@@ -10,7 +10,8 @@
 namespace dll {
 
 QV_DECLARE_TYPED("gdiplus", GdiplusStartup,
-                 Gdiplus::Status WINAPI(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*, Gdiplus::GdiplusStartupOutput*))
+                 Gdiplus::Status WINAPI(ULONG_PTR*, const Gdiplus::GdiplusStartupInput*,
+                                        Gdiplus::GdiplusStartupOutput*))
 QV_DECLARE_TYPED("gdiplus", GdiplusShutdown, VOID WINAPI(ULONG_PTR))
 
 // GDI+ object layer: graphics.

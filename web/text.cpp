@@ -18,11 +18,19 @@ using Byte = unsigned char;
 constexpr Byte kSpace = 0x20;
 constexpr Byte kFullWidthSpaceByte = 0xA1;  // the full-width space is this byte twice
 
-const Byte* bytesOf(std::string_view text) { return reinterpret_cast<const Byte*>(text.data()); }
+const Byte* bytesOf(std::string_view text) {
+  return reinterpret_cast<const Byte*>(text.data());
+}
 
-bool isHigh(Byte b) { return b >= 0x80; }
-std::size_t characterLength(Byte lead) { return isHigh(lead) ? 2 : 1; }
-Byte foldLetter(Byte b) { return (b >= 'A' && b <= 'Z') ? static_cast<Byte>(b + ('a' - 'A')) : b; }
+bool isHigh(Byte b) {
+  return b >= 0x80;
+}
+std::size_t characterLength(Byte lead) {
+  return isHigh(lead) ? 2 : 1;
+}
+Byte foldLetter(Byte b) {
+  return (b >= 'A' && b <= 'Z') ? static_cast<Byte>(b + ('a' - 'A')) : b;
+}
 
 // Length of the blank starting at i (a character start), 0 when the character there is no blank.
 std::size_t blankLength(const Byte* p, std::size_t n, std::size_t i) {
@@ -78,7 +86,7 @@ class LinearSearch {
   // First (or, with `last`, last) match at a character start at or after `from`, else -1.
   std::ptrdiff_t run(const Byte* p, std::size_t n, std::size_t from, bool last) const {
     std::ptrdiff_t found = -1;
-    std::size_t known = from;        // a character start at or before every candidate still to check
+    std::size_t known = from;          // a character start at or before every candidate still to check
     std::size_t nextCharacter = from;  // the next character start the walk reaches
     std::size_t matched = 0;
     for (std::size_t i = from; i < n; ++i) {
@@ -169,7 +177,9 @@ std::ptrdiff_t locate(std::string_view text, std::string_view search, std::size_
   return searchExact(p, text.size(), s, search.size(), from);
 }
 
-std::size_t startOffset(int start) { return start < 1 ? 0 : static_cast<std::size_t>(start) - 1; }
+std::size_t startOffset(int start) {
+  return start < 1 ? 0 : static_cast<std::size_t>(start) - 1;
+}
 
 }  // namespace
 
@@ -189,7 +199,9 @@ int findLast(std::string_view text, std::string_view search) {
   return q < 0 ? -1 : static_cast<int>(q) + 1;
 }
 
-int length(std::string_view text) { return static_cast<int>(text.size()); }
+int length(std::string_view text) {
+  return static_cast<int>(text.size());
+}
 
 Text left(std::string_view text, int n) {
   if (n <= 0) return Text();
@@ -294,6 +306,8 @@ Array<Text> split(std::string_view text, std::string_view separator, int maxCoun
   return pieces;
 }
 
-Text blankText(int n) { return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' '); }
+Text blankText(int n) {
+  return n < 1 ? Text() : Text(static_cast<std::size_t>(n), ' ');
+}
 
 }  // namespace gbk

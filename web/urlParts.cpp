@@ -33,7 +33,9 @@ Text withAsciiDigits(std::string_view text) {
   return result;
 }
 
-bool isCSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isCSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Decimal as the C library reads it: leading white space, a sign, digits up to the first other
 // character; no digits give 0, and a value out of range stops at the int32 limit.
@@ -53,7 +55,9 @@ int readInteger(std::string_view text) {
   return static_cast<int>(value);
 }
 
-bool isHttps(std::string_view url) { return gbk::lowercase(gbk::left(url, 5)) == "https"; }
+bool isHttps(std::string_view url) {
+  return gbk::lowercase(gbk::left(url, 5)) == "https";
+}
 
 }  // namespace
 

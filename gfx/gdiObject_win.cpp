@@ -1,0 +1,3 @@
+#include "gfx/gdiObject.h"
+
+Gdiplus::Status lastStatus = Gdiplus::Ok;

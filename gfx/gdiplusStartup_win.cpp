@@ -1,0 +1,18 @@
+#include "gfx/gdiplusStartup.h"
+
+#include "gfx/declared.h"
+
+ULONG_PTR gdiplusToken = 0;
+
+ULONG_PTR startGdiplus(UINT32 version) {
+  Gdiplus::GdiplusStartupInput input;  // no debug callback, background thread, external codecs
+  input.GdiplusVersion = version;
+  ULONG_PTR token = 0;
+  dll::GdiplusStartup(&token, &input, nullptr);
+  gdiplusToken = token;
+  return token;
+}
+
+void stopGdiplus(ULONG_PTR token) {
+  dll::GdiplusShutdown(token);
+}

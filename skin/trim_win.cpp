@@ -1,0 +1,126 @@
+#include "skin/trim.h"
+
+#include <string>
+#include <type_traits>
+
+#include "gfx/declared.h"
+#include "resources/trimTool.h"
+
+// After windows.h (through gfx/declared.h), which it builds on.
+#include <shlwapi.h>
+
+static_assert(std::is_same_v<decltype(::SHCreateThread), std::remove_pointer_t<decltype(dll::SHCreateThread.target())>>,
+              "the SHCreateThread row must have the header's type");
+
+namespace {
+
+constexpr char kToolFileName[] = "\\empty.exe";
+
+// Owns a kernel handle (file, process, thread) for one scope.
+class KernelHandle {
+ public:
+  explicit KernelHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
+  KernelHandle(const KernelHandle&) = delete;
+  KernelHandle& operator=(const KernelHandle&) = delete;
+  ~KernelHandle() { close(); }
+
+  explicit operator bool() const { return handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+  void close() {
+    if (handle_) dll::CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+bool isDriveLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool isSeparator(char c) {
+  return c == '\\' || c == '/';
+}
+
+// The value of "windir" when it names a folder by a full path ("C:\Windows", "\\server\share").
+// Empty otherwise: a missing, empty or relative value would put the tool in the current folder
+// or at the root of the current drive, and a bare drive root is no Windows folder either.
+std::string windowsFolder() {
+  DWORD size = dll::GetEnvironmentVariableA("windir", nullptr, 0);
+  if (size == 0) return {};
+  std::string value(size, '\0');
+  DWORD length = dll::GetEnvironmentVariableA("windir", value.data(), size);
+  if (length == 0 || length >= size) return {};
+  value.resize(length);
+  bool onDrive = length > 3 && isDriveLetter(value[0]) && value[1] == ':' && isSeparator(value[2]);
+  bool onShare = length > 2 && isSeparator(value[0]) && isSeparator(value[1]);
+  return onDrive || onShare ? value : std::string();
+}
+
+bool fileExists(const std::string& path) {
+  DWORD attributes = dll::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Writes the tool under a name of this thread's own and then moves it into place, so a write
+// that fails half-way (a full disk) never leaves a broken tool at the path to be run from then
+// on. An existing file is never replaced: another trim thread may have placed the same bytes.
+void writeTool(const std::string& path) {
+  std::string temporary = path + "." + std::to_string(dll::GetCurrentProcessId()) + "." +
+                          std::to_string(dll::GetCurrentThreadId()) + ".tmp";
+  KernelHandle file(
+      dll::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return;
+  DWORD written = 0;
+  DWORD count = static_cast<DWORD>(qv_trim_tool.count);
+  bool complete = dll::WriteFile(file.get(), qv_trim_tool.begin(), count, &written, nullptr) && written == count;
+  file.close();
+  if (!complete || !dll::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH))
+    dll::DeleteFileA(temporary.c_str());
+}
+
+// Runs "path pid" hidden and waits for it without a time-out. False when it did not start.
+bool runTool(const std::string& path) {
+  // Quoted only when it must be, so the tool's first argument is the id even in a folder
+  // with blanks; the application name is given too, so nothing else is ever searched for.
+  bool blank = path.find_first_of(" \t") != std::string::npos;
+  std::string command = (blank ? "\"" + path + "\"" : path) + " " + std::to_string(dll::GetCurrentProcessId());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION started{};
+  if (!dll::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &started))
+    return false;
+  KernelHandle process(started.hProcess);
+  KernelHandle thread(started.hThread);
+  dll::WaitForSingleObject(process.get(), INFINITE);
+  return true;
+}
+
+void emptyOwnWorkingSet() {
+  dll::SetProcessWorkingSetSize(dll::GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
+}
+
+}  // namespace
+
+DWORD WINAPI trimWorkingSet(void*) {
+  std::string folder = windowsFolder();
+  if (folder.empty()) {
+    emptyOwnWorkingSet();
+    return 0;
+  }
+  std::string path = folder + kToolFileName;
+  if (!fileExists(path)) writeTool(path);
+  if (!runTool(path)) emptyOwnWorkingSet();
+  return 0;
+}
+
+void startWorkingSetTrim() {
+  dll::SHCreateThread(trimWorkingSet, nullptr, 0, nullptr);
+}
+
+void onActivateApp(WPARAM active) {
+  if (active == 0) startWorkingSetTrim();
+}
