@@ -139,7 +139,21 @@ std::vector<std::string> splitWithMemmem(const std::string& page, const std::str
   return pieces;
 }
 
-void compareFind(const std::string& page, const char* label, const std::string& needle) {
+// One line per figure for scripts/bench: RESULT <figure> <median> <min> <max> <baseline median> ms
+void result(const std::string& figure, const Timing& ours, const Timing& baseline) {
+  std::printf("RESULT %s %.3f %.3f %.3f %.3f ms\n", figure.c_str(), ours.median, ours.min, ours.max, baseline.median);
+}
+
+// The yardstick for textBetween: both markers found with memmem, the text between them copied.
+std::string betweenWithMemmem(const std::string& page, const std::string& start, const std::string& end) {
+  const void* from = memmem(page.data(), page.size(), start.data(), start.size());
+  if (!from) return {};
+  const char* begin = static_cast<const char*>(from) + start.size();
+  const void* to = memmem(begin, static_cast<std::size_t>(page.data() + page.size() - begin), end.data(), end.size());
+  return to ? std::string(begin, static_cast<const char*>(to)) : std::string();
+}
+
+void compareFind(const std::string& page, const char* key, const char* label, const std::string& needle) {
   std::size_t found = 0;
   std::size_t bytes = 0;
   Timing dbcs = measure([&] { return countWithFind(page, needle); }, found);
@@ -151,6 +165,7 @@ void compareFind(const std::string& page, const char* label, const std::string& 
   report(what, page.size(), plain, bytes);
   std::printf("%-44s %9.2f   (byte matches %zu, on a character %zu)\n\n", "  find/memmem throughput",
               plain.median / dbcs.median, bytes, found);
+  result(std::string("text_find_") + key, dbcs, plain);
 }
 
 }  // namespace
@@ -162,28 +177,31 @@ int main() {
   std::printf("page: %zu bytes, %.0f%% in two-byte characters; %d runs each\n\n", big.size(),
               100.0 * static_cast<double>(high) / static_cast<double>(big.size()), kRuns);
 
-  compareFind(big, "\"<BR>\" (all)", "<BR>");
-  compareFind(big, "\"</body>\" (once, at the end)", "</body>");
+  compareFind(big, "br", "\"<BR>\" (all)", "<BR>");
+  compareFind(big, "body_end", "\"</body>\" (once, at the end)", "</body>");
   // 的 (B5 C4) and its bytes across two characters (xx B5 | C4 xx) both occur in the page.
-  compareFind(big, "B5 C4 (all; bytes also across pairs)", "\xB5\xC4");
-  compareFind(big, "A1 A3 \"<p>\" (all)", "\xA1\xA3<p>");
+  compareFind(big, "hanzi", "B5 C4 (all; bytes also across pairs)", "\xB5\xC4");
+  compareFind(big, "stop_p", "A1 A3 \"<p>\" (all)", "\xA1\xA3<p>");
 
   for (const std::string* page : {&small, &big}) {
     std::size_t pieces = 0;
     char what[96];
     std::snprintf(what, sizeof what, "split at \"<BR>\", %zu MB", page->size() / kMegabyte);
-    Timing t = measure([&] { return static_cast<std::size_t>(gbk::split(*page, "<BR>").count()); }, pieces);
-    report(what, page->size(), t, pieces);
+    Timing ours = measure([&] { return static_cast<std::size_t>(gbk::split(*page, "<BR>").count()); }, pieces);
+    report(what, page->size(), ours, pieces);
     std::snprintf(what, sizeof what, "  same pieces cut with memmem, %zu MB", page->size() / kMegabyte);
-    t = measure([&] { return splitWithMemmem(*page, "<BR>").size(); }, pieces);
-    report(what, page->size(), t, pieces);
+    Timing plain = measure([&] { return splitWithMemmem(*page, "<BR>").size(); }, pieces);
+    report(what, page->size(), plain, pieces);
+    result("text_split_" + std::to_string(page->size() / kMegabyte) + "MB", ours, plain);
   }
   for (const std::string* page : {&small, &big}) {
     std::size_t length = 0;
     char what[96];
     std::snprintf(what, sizeof what, "textBetween <body>..</body>, %zu MB", page->size() / kMegabyte);
-    Timing t = measure([&] { return textBetween(*page, "<body>", "</body>").size(); }, length);
-    report(what, page->size(), t, length);
+    Timing ours = measure([&] { return textBetween(*page, "<body>", "</body>").size(); }, length);
+    report(what, page->size(), ours, length);
+    Timing plain = measure([&] { return betweenWithMemmem(*page, "<body>", "</body>").size(); }, length);
+    result("text_between_" + std::to_string(page->size() / kMegabyte) + "MB", ours, plain);
   }
   return 0;
 }

@@ -18,6 +18,12 @@ inline double nowMs() {
   return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+inline Timing summarise(std::vector<double> samples) {
+  if (samples.empty()) return {};
+  std::sort(samples.begin(), samples.end());
+  return {samples[samples.size() / 2], samples.front(), samples.back()};
+}
+
 inline Timing timeRuns(int runs, const std::function<void()>& work) {
   std::vector<double> samples;
   for (int i = 0; i < runs; ++i) {
@@ -25,8 +31,7 @@ inline Timing timeRuns(int runs, const std::function<void()>& work) {
     work();
     samples.push_back(nowMs() - start);
   }
-  std::sort(samples.begin(), samples.end());
-  return {samples[samples.size() / 2], samples.front(), samples.back()};
+  return summarise(samples);
 }
 
 // One line per figure, the same shape in every benchmark, so scripts/bench can gather them:
