@@ -3,11 +3,17 @@
 #include "app/mainWindow.h"
 #include "extract/extractHandler.h"
 #include "extract/saveHandler.h"
+#include "resources/pictures.h"
+#include "skin/engine.h"
 
 namespace {
-// The creation event hands the window to the skin engine once the engine paints windows; until
-// then the toolkit draws the window and its controls itself.
-void skinSetUpHandler() {}
+constexpr int kSkinTranslucency = 50;
+
+// The creation event hands the window, the background photograph and the translucency level to
+// the skin engine.
+void skinSetUpHandler() {
+  skinEngine().skinEntry(mainForm().window(), qv_picture_background.toByteSet(), kSkinTranslucency);
+}
 }  // namespace
 
 void wireEvents(Form& form) {

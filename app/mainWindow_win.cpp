@@ -10,6 +10,8 @@ constexpr DWORD kSeeThrough = WS_EX_TRANSPARENT;
 
 // Frameless, but keeps the minimise box so the task bar can minimise and restore it.
 constexpr DWORD kWindowStyle = WS_POPUP | WS_SYSMENU | WS_MINIMIZEBOX;
+// The captions stand on the dark skin photograph.
+constexpr COLORREF kLabelColour = RGB(255, 255, 255);
 }  // namespace
 
 const WindowDefinition& mainWindowDefinition() {
@@ -20,6 +22,7 @@ const WindowDefinition& mainWindowDefinition() {
       292,
       kWindowStyle,
       0,
+      kLabelColour,
       {
           {control::kSaveButton, Button, 104, 224, 72, 40, "保存", 0, 0, {}},
           {control::kProxyList, EditBox, 200, 32, 240, 240, "", kListEdit, kSunken, {}},

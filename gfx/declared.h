@@ -31,6 +31,8 @@ QV_DECLARE("wininet.dll", HttpOpenRequestA)
 QV_DECLARE("wininet.dll", HttpSendRequestA)
 QV_DECLARE("wininet.dll", InternetReadFile)
 QV_DECLARE("wininet.dll", HttpQueryInfoA)
+// Bounded waits: the exchange blocks the GUI thread, so no wait may be endless.
+QV_DECLARE("wininet.dll", InternetSetOptionA)
 
 // GDI+ object layer.
 // Memory streams over global blocks, for images decoded from and encoded to memory.

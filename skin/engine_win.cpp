@@ -1,22 +1,62 @@
+// The engine object, its tables, the bound stubs and the record lookups.
 #include "skin/engine.h"
 
 #include "gfx/declared.h"
+#include "skin/frame.h"
+#include "skin/properties.h"
+#include "skin/subclass.h"
 
 namespace {
 SkinEngine* theEngine = nullptr;
 }
 
-SkinEngine::SkinEngine() = default;
+SkinEngine::SkinEngine() {
+  settings_.skinBaseColour = dll::GetSysColor(COLOR_BTNFACE);
+}
 
 SkinEngine::~SkinEngine() {
+  if (settings_.applicationIcon) dll::DestroyIcon(settings_.applicationIcon);
   shutDownGdiplus();
-  if (settings_.applicationIcon) DestroyIcon(settings_.applicationIcon);
+  for (auto& record : windowRecords_)
+    if (record) releaseFrameBuffers(*record);
+  windowRecords_.clear();
+  // Renderers release their buffers within one paint; whatever is left belongs to nobody now.
+  for (BackBufferEntry& entry : backBuffers_) {
+    if (entry.previous) dll::SelectObject(entry.dc, entry.previous);
+    dll::DeleteObject(entry.bitmap);
+    dll::DeleteDC(entry.dc);
+  }
+  backBuffers_.clear();
 }
 
 void SkinEngine::shutDownGdiplus() {
   if (gdiplusShutDown_ || !settings_.gdiplusToken) return;
   gdiplusShutDown_ = true;
   dll::GdiplusShutdown(settings_.gdiplusToken);
+}
+
+WindowRecord* SkinEngine::recordAt(int index) {
+  if (index < 1 || index > windowRecords_.count()) return nullptr;
+  return windowRecords_[index].get();
+}
+
+void SkinEngine::setControlOptions(bool skinEnabled, std::optional<int> translucency, std::optional<int> option2) {
+  constexpr int kDefaultTranslucency = 160;
+  constexpr int kDefaultOption2 = 1;
+  settings_.skinEnabled = skinEnabled ? 1 : 0;
+  settings_.globalTranslucency = translucency.value_or(kDefaultTranslucency);
+  settings_.translucencyGiven = translucency.has_value() ? 1 : 0;
+  settings_.controlOption2 = option2.value_or(kDefaultOption2);
+}
+
+LRESULT CALLBACK SkinEngine::messageHandlerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A window can outlive the engine at exit; it then only has its own procedure.
+  if (!theEngine) return callSavedProcedure(savedProcedureOf(window), window, message, wParam, lParam);
+  return theEngine->handleMessage(window, message, wParam, lParam);
+}
+
+void SkinEngine::captionActionStub(int recordIndex, int button) {
+  if (theEngine) theEngine->runCaptionAction(recordIndex, button);
 }
 
 void createSkinEngine() {
@@ -28,4 +68,27 @@ void destroySkinEngine() {
   theEngine = nullptr;
 }
 
-SkinEngine& skinEngine() { return *theEngine; }
+SkinEngine& skinEngine() {
+  return *theEngine;
+}
+
+bool skinEngineExists() {
+  return theEngine != nullptr;
+}
+
+int findWindowRecord(HWND window) {
+  if (!theEngine || !window) return 0;
+  WindowRecordTable& table = theEngine->windowRecords();
+  for (int i = 1; i <= table.count(); ++i)
+    if (table[i] && table[i]->window == window) return i;
+  return 0;
+}
+
+int findOwningRecord(HWND control) {
+  // The control itself counts, so a back buffer of a skinned window reads its own background.
+  for (HWND window = control; window; window = dll::GetParent(window)) {
+    int index = findWindowRecord(window);
+    if (index) return index;
+  }
+  return 0;
+}

@@ -87,11 +87,13 @@ bool runTool(const std::string& path) {
   std::string command = (blank ? "\"" + path + "\"" : path) + " " + std::to_string(dll::GetCurrentProcessId());
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
+  // No standard handles and no console: the tool's output is not read, and an inherited
+  // handle would keep whoever reads ours (a pipe) waiting for as long as the tool runs.
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION started{};
-  if (!dll::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &started))
+  if (!dll::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &started))
     return false;
   KernelHandle process(started.hProcess);
   KernelHandle thread(started.hThread);

@@ -26,6 +26,7 @@ struct WindowDefinition {
   int width, height;
   DWORD style;
   DWORD exStyle;
+  COLORREF labelColour;  // caption colour of the window's transparent labels
   std::vector<ControlDefinition> controls;
 };
 

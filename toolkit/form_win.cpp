@@ -77,6 +77,7 @@ bool Form::create(const WindowDefinition& definition, HICON icon) {
       window_ = nullptr;
       return false;
     }
+    if (control.kind == ControlKind::TransparentLabel) setLabelTextColour(child, definition.labelColour);
     controls_[control.name] = child;
     namesById_[id] = control.name;
     ++id;

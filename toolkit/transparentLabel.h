@@ -7,3 +7,6 @@ inline constexpr char kTransparentLabelClass[] = "QvTransparentLabel";
 
 // Registers the label's window class once per process.
 void registerTransparentLabel(HINSTANCE instance);
+
+// The caption's colour (black until set).
+void setLabelTextColour(HWND label, COLORREF colour);

@@ -4,6 +4,8 @@
 
 namespace {
 constexpr char kFontProperty[] = "QvLabelFont";
+// Stored one above the colour, so that an absent property (0) means black.
+constexpr char kColourProperty[] = "QvLabelColour";
 
 HFONT labelFont(HWND label) {
   HANDLE font = GetPropA(label, kFontProperty);
@@ -36,7 +38,8 @@ LRESULT CALLBACK labelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM 
       GetClientRect(label, &client);
       HGDIOBJ oldFont = SelectObject(dc, labelFont(label));
       int oldMode = SetBkMode(dc, TRANSPARENT);
-      COLORREF oldColour = SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+      auto stored = reinterpret_cast<UINT_PTR>(GetPropA(label, kColourProperty));
+      COLORREF oldColour = SetTextColor(dc, stored ? static_cast<COLORREF>(stored - 1) : RGB(0, 0, 0));
       DrawTextA(dc, text.c_str(), length, &client, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
       SetTextColor(dc, oldColour);
       SetBkMode(dc, oldMode);
@@ -46,6 +49,7 @@ LRESULT CALLBACK labelProcedure(HWND label, UINT message, WPARAM wParam, LPARAM 
     }
     case WM_NCDESTROY:
       RemovePropA(label, kFontProperty);
+      RemovePropA(label, kColourProperty);
       break;
   }
   return DefWindowProcA(label, message, wParam, lParam);
@@ -62,4 +66,9 @@ void registerTransparentLabel(HINSTANCE instance) {
   label.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
   label.lpszClassName = kTransparentLabelClass;
   RegisterClassA(&label);
+}
+
+void setLabelTextColour(HWND label, COLORREF colour) {
+  SetPropA(label, kColourProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(colour) + 1));
+  InvalidateRect(label, nullptr, TRUE);
 }

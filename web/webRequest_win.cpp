@@ -14,6 +14,11 @@ namespace {
 constexpr DWORD kReadSize = 1024;
 constexpr DWORD kHeaderBufferSize = 5000;
 constexpr DWORD kRawHeadersCrlf = 22;  // HTTP_QUERY_RAW_HEADERS_CRLF
+// The exchange runs on the GUI thread, so every wait in it must end: WinINet's defaults may be
+// endless (Wine's are: a server that accepts and never answers holds the window for good).
+// 30 s per wait is far beyond what the service needs for its largest page, yet short enough that
+// the user gets the window back; a failed wait ends the exchange like any failed read.
+constexpr DWORD kWaitLimitMs = 30000;
 
 // Closes one WinINet handle when its scope ends; declared in open order, so closed in reverse:
 // request, then connection, then the Internet handle.
@@ -66,6 +71,16 @@ ByteSet readBody(HINTERNET request) {
   return body;
 }
 
+// Windows hands the limits down from the Internet handle to the connection and the request; Wine
+// takes the send and receive limits only from the request itself. Both get them.
+void boundWaits(HINTERNET handle) {
+  for (DWORD option :
+       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    DWORD limit = kWaitLimitMs;
+    dll::InternetSetOptionA(handle, option, &limit, sizeof limit);
+  }
+}
+
 Text queryRawHeaders(HINTERNET request) {
   // Pre-filled with blanks: a block that does not fit leaves them standing.
   Text buffer(kHeaderBufferSize, ' ');
@@ -82,6 +97,7 @@ ByteSet webRequest(std::string_view url, const WebRequestOptions& options) {
 
   InternetHandle internet(openInternet(userAgentFor(headers), options.proxy));
   if (!internet) return {};
+  boundWaits(internet.get());
   Text host = urlHost(url);
   InternetHandle connection(dll::InternetConnectA(internet.get(), host.c_str(),
                                                   static_cast<INTERNET_PORT>(urlPort(url)), "", "",
@@ -92,6 +108,7 @@ ByteSet webRequest(std::string_view url, const WebRequestOptions& options) {
   InternetHandle request(dll::HttpOpenRequestA(connection.get(), verb, path.c_str(), "HTTP/1.1", "", nullptr,
                                                flags, 0));
   if (!request) return {};
+  boundWaits(request.get());
 
   appendDefaultHeaders(headers, url, options.cookies ? *options.cookies : Text());
   sendRequest(request.get(), headers, options);

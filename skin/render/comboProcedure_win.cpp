@@ -1,0 +1,117 @@
+#include "skin/controlColours.h"
+#include "skin/engine.h"
+#include "skin/render/combo.h"
+#include "skin/render/drawing.h"
+#include "skin/render/hover.h"
+#include "skin/subclass.h"
+
+namespace {
+LRESULT passOn(HWND combo, UINT message, WPARAM wParam, LPARAM lParam) {
+  return callSavedProcedure(savedProcedureOf(combo), combo, message, wParam, lParam);
+}
+
+HWND editFieldOf(HWND combo) {
+  return dll::FindWindowExA(combo, nullptr, "Edit", nullptr);
+}
+
+void setFocusFlag(HWND combo, int hasFocus) {
+  if (ComboRecord* record = comboRecordOf(combo)) record->hasFocus = hasFocus;
+}
+
+void gainFocus(HWND combo) {
+  setFocusFlag(combo, 1);
+  paintComboBox(combo, false, true);
+}
+
+void invalidateWithEditField(HWND combo) {
+  if (editFieldOf(combo)) dll::InvalidateRect(combo, nullptr, TRUE);
+}
+
+LRESULT paintWindow(HWND combo, UINT message, WPARAM wParam, LPARAM lParam) {
+  {
+    PaintDc paint(combo);
+    paintComboBox(combo, false);
+  }
+  return defaultProcedure(combo, message, wParam, lParam);
+}
+
+LRESULT paintNonClient(HWND combo, UINT message, LPARAM lParam) {
+  paintComboBox(combo, false);
+  return defaultProcedure(combo, message, static_cast<WPARAM>(-1), lParam);
+}
+
+bool translucencyGiven() {
+  return skinEngineExists() && skinEngine().settings().translucencyGiven;
+}
+
+// The edit field's text changes scroll or move its picture background: it is redrawn whole.
+void invalidateChangedField(HWND combo, WPARAM wParam, LPARAM lParam) {
+  if (!skinEngineExists() || !skinEngine().settings().skinEnabled || !translucencyGiven()) return;
+  auto source = reinterpret_cast<HWND>(lParam);
+  if (!source || source != editFieldOf(combo)) return;
+  switch (HIWORD(wParam)) {
+    case EN_VSCROLL:
+    case EN_HSCROLL:
+    case EN_CHANGE:
+    case EN_UPDATE:
+      dll::InvalidateRect(source, nullptr, TRUE);
+      break;
+  }
+}
+
+void hoverCombo(HWND combo) {
+  trackMouseLeave(combo);
+  WindowRecord* owner = ownerRecordOf(combo);
+  if (!owner) return;
+  owner->controlUnderMouse = listIndexOf(combo);
+  int index = owner->controlUnderMouse;
+  if ((index >= 1 && index != owner->hotControlIndex) || owner->hotListKind != kHotComboBoxes)
+    paintComboBox(combo, true);
+  makeHotControl(*owner, owner->controlUnderMouse, kHotComboBoxes);
+}
+
+void leaveCombo(HWND combo) {
+  paintComboBox(combo, false);
+  if (WindowRecord* owner = ownerRecordOf(combo)) clearHotControl(*owner);
+}
+}  // namespace
+
+LRESULT CALLBACK comboProcedure(HWND combo, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A window that lost its place in the list is left to its own procedure.
+  if (listIndexOf(combo) < 1) return passOn(combo, message, wParam, lParam);
+  switch (message) {
+    case WM_MOVE:
+      paintComboBox(combo, false);
+      break;
+    case WM_SETFOCUS:
+      gainFocus(combo);
+      break;
+    case WM_KILLFOCUS:
+      setFocusFlag(combo, 0);  // no repaint until the next paint or mouse event
+      break;
+    case WM_SETTEXT:
+      invalidateWithEditField(combo);
+      break;
+    case WM_PAINT:
+      return paintWindow(combo, message, wParam, lParam);
+    case WM_ERASEBKGND:
+      dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+      return 1;
+    case WM_NCPAINT:
+      return paintNonClient(combo, message, lParam);
+    case WM_COMMAND:
+      invalidateChangedField(combo, wParam, lParam);
+      break;
+    case WM_CTLCOLOREDIT:
+      if (translucencyGiven())
+        return answerWithBackgroundBrush(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam));
+      break;
+    case WM_MOUSEMOVE:
+      hoverCombo(combo);
+      break;
+    case WM_MOUSELEAVE:
+      leaveCombo(combo);
+      break;
+  }
+  return passOn(combo, message, wParam, lParam);
+}

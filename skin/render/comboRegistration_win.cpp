@@ -1,0 +1,37 @@
+#include "skin/engine.h"
+#include "skin/render/combo.h"
+#include "skin/render/edit.h"
+#include "skin/render/registration.h"
+#include "skin/subclass.h"
+
+namespace {
+// A drop-down list shows its selection from the first paint: the selected item's text is made
+// the window text once.
+void pushSelectedText(HWND combo) {
+  LRESULT selected = dll::SendMessageA(combo, CB_GETCURSEL, 0, 0);
+  if (selected < 0) return;
+  LRESULT length = dll::SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(selected), 0);
+  if (length < 0) return;
+  Text text(static_cast<std::size_t>(length) + 1, '\0');
+  dll::SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(selected), reinterpret_cast<LPARAM>(text.data()));
+  dll::SendMessageA(combo, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+}  // namespace
+
+void registerComboBoxes(int recordIndex, HWND parent) {
+  if (!skinEngineExists() || !skinEngine().settings().skinEnabled) return;
+  WindowRecord* record = skinEngine().recordAt(recordIndex);
+  if (!record) return;
+  for (HWND combo = dll::FindWindowExA(parent, nullptr, "ComboBox", nullptr); combo;
+       combo = dll::FindWindowExA(parent, combo, "ComboBox", nullptr)) {
+    int slot = takeRecordSlot(record->combos);
+    record->combos[slot].window = combo;
+    pushSelectedText(combo);
+    WNDPROC saved = subclassWindow(combo, comboProcedure);
+    record->combos[slot].savedProcedure = saved;
+    setPropertyTo(combo, prop::kListIndex, slot);
+    setPropertyTo(combo, prop::kOwnerIndex, recordIndex);
+    setPropertyTo(combo, prop::kSavedProcedure, saved);
+    if (HWND field = dll::FindWindowExA(combo, nullptr, "Edit", nullptr)) registerEditField(recordIndex, field);
+  }
+}

@@ -1,0 +1,24 @@
+#include "skin/render/hover.h"
+
+#include "gfx/declared.h"
+
+void trackMouseLeave(HWND control) {
+  TRACKMOUSEEVENT track{};
+  track.cbSize = sizeof track;
+  track.dwFlags = TME_LEAVE;
+  track.hwndTrack = control;
+  dll::TrackMouseEvent(&track);
+}
+
+bool isHotControl(const WindowRecord& record, int index, HotListKind kind) {
+  return record.hotControlIndex == index && record.hotListKind == kind;
+}
+
+void makeHotControl(WindowRecord& record, int index, HotListKind kind) {
+  record.hotControlIndex = index;
+  record.hotListKind = kind;
+}
+
+void clearHotControl(WindowRecord& record) {
+  record.hotControlIndex = 0;
+}

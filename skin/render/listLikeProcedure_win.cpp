@@ -1,0 +1,191 @@
+// The list window procedure: frame, focus, hover and arrow-key state, and the translucent paint.
+#include "gfx/declared.h"
+#include "skin/controlColours.h"
+#include "skin/engine.h"
+#include "skin/properties.h"
+#include "skin/render/controlLookup.h"
+#include "skin/render/drawing.h"
+#include "skin/render/edit.h"
+#include "skin/render/hover.h"
+#include "skin/render/listLike.h"
+#include "skin/subclass.h"
+
+namespace {
+// The query the UI toolkit sends to its own controls. With an arrow key held the list may have
+// scrolled its content over a background that cannot scroll with it.
+constexpr UINT kToolkitQuery = 0x8002;
+constexpr WPARAM kNoRegion = static_cast<WPARAM>(-1);
+
+struct ListLike {
+  int recordIndex = 0;
+  int index = 0;
+  WindowRecord* owner = nullptr;
+  ListRecord* record = nullptr;
+};
+
+ListLike listLikeOf(HWND window) {
+  ListLike found;
+  found.owner = ownerRecordOf(window);
+  if (!found.owner) return found;
+  found.recordIndex = ownerIndexOf(window);
+  found.index = listIndexOf(window);
+  found.record = controlRecordOf(found.owner->listLikes, window);
+  return found;
+}
+
+bool translucencyGiven() {
+  return skinEngine().settings().translucencyGiven;
+}
+
+bool isTreeView(HWND window) {
+  return hasClass(window, "SysTreeView32");
+}
+bool isListView(HWND window) {
+  return hasClass(window, "SysListView32");
+}
+bool isPlainListBox(HWND window) {
+  return hasClass(window, "ListBox") && !isOwnerDrawnListBox(window);
+}
+bool isFieldControl(HWND window) {
+  return hasClass(window, "SysIPAddress32") || hasClass(window, "SysDateTimePick32");
+}
+
+void invalidate(HWND window, BOOL erase) {
+  dll::InvalidateRect(window, nullptr, erase);
+}
+
+void setFocus(const ListLike& control, int focused) {
+  control.record->hasFocus = focused;
+  drawListFrame(control.recordIndex, control.index);
+}
+
+LRESULT paintOnPaintMessage(HWND window, const ListLike& control, WNDPROC saved, WPARAM wParam, LPARAM lParam) {
+  drawListFrame(control.recordIndex, control.index);
+  if (translucencyGiven()) {
+    if (isTreeView(window)) {
+      composeTreeView(window, saved);
+      return 0;
+    }
+    if (isListView(window) || isPlainListBox(window)) {
+      paintThroughWhitenedBuffer(window, saved);
+      return 0;
+    }
+  }
+  return callSavedProcedure(saved, window, WM_PAINT, wParam, lParam);
+}
+
+// IP address and date-time fields get the edit boxes' translucent background.
+LRESULT eraseFieldBackground(HWND window, HDC dc) {
+  dll::SetBkMode(dc, TRANSPARENT);
+  paintEditBackground(window, dc);
+  return static_cast<LRESULT>(dll::SetTextColor(dc, textColourOf(window)));
+}
+
+LRESULT eraseBackground(HWND window, WNDPROC saved, WPARAM wParam, LPARAM lParam) {
+  auto dc = reinterpret_cast<HDC>(wParam);
+  if (translucencyGiven()) {
+    if (isTreeView(window) || isListView(window) || isPlainListBox(window)) {
+      dll::SetBkMode(dc, TRANSPARENT);
+      return 1;
+    }
+    if (isFieldControl(window)) return eraseFieldBackground(window, dc);
+  }
+  return callSavedProcedure(saved, window, WM_ERASEBKGND, wParam, lParam);
+}
+
+// The system draws only the scroll bars; the rest of the border is the skin's frame.
+HRGN scrollBarRegion(HWND window) {
+  HRGN region = dll::CreateRectRgn(0, 0, 0, 0);
+  for (LONG bar : {OBJID_HSCROLL, OBJID_VSCROLL}) {
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!dll::GetScrollBarInfo(window, bar, &info)) continue;
+    OwnedRegion barRegion(dll::CreateRectRgnIndirect(&info.rcScrollBar));
+    dll::CombineRgn(region, region, barRegion.get(), RGN_OR);
+  }
+  return region;
+}
+
+LRESULT paintFrameOnNcPaint(HWND window, const ListLike& control, LPARAM lParam) {
+  drawListFrame(control.recordIndex, control.index);
+  if (!hasScrollBar(window)) return defaultProcedure(window, WM_NCPAINT, kNoRegion, lParam);
+  OwnedRegion region(scrollBarRegion(window));
+  return defaultProcedure(window, WM_NCPAINT, reinterpret_cast<WPARAM>(region.get()), lParam);
+}
+
+void noteArrowKey(const ListLike& control, WPARAM key) {
+  if (key >= VK_LEFT && key <= VK_DOWN) control.record->arrowKeyDown = 1;
+}
+
+void releaseArrowKey(const ListLike& control) {
+  dll::ReleaseCapture();
+  control.record->arrowKeyDown = 0;
+}
+
+// The frame is redrawn as hot only when this control becomes the window's hot control.
+void takeHover(HWND window, const ListLike& control) {
+  trackMouseLeave(window);
+  WindowRecord& owner = *control.owner;
+  owner.controlUnderMouse = control.index;
+  if (!isHotControl(owner, control.index, kHotListLike)) {
+    control.record->hot = 1;
+    drawListFrame(control.recordIndex, control.index, true);
+    makeHotControl(owner, control.index, kHotListLike);
+  }
+}
+
+void dropHover(const ListLike& control) {
+  clearHotControl(*control.owner);
+  control.record->hot = 0;
+  drawListFrame(control.recordIndex, control.index, false);
+}
+
+void invalidateOnArrowScroll(HWND window, const ListLike& control) {
+  if (translucencyGiven() && control.record->arrowKeyDown) invalidate(window, FALSE);
+}
+}  // namespace
+
+LRESULT CALLBACK listLikeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  WNDPROC saved = savedProcedureOf(window);
+  ListLike control = listLikeOf(window);
+  if (!control.record) return callSavedProcedure(saved, window, message, wParam, lParam);
+
+  switch (message) {
+    case WM_MOVE:
+      if (translucencyGiven()) invalidate(window, TRUE);
+      break;
+    case WM_SETFOCUS:
+      setFocus(control, 1);
+      break;
+    case WM_KILLFOCUS:
+      setFocus(control, 0);
+      break;
+    case WM_PAINT:
+      return paintOnPaintMessage(window, control, saved, wParam, lParam);
+    case WM_ERASEBKGND:
+      return eraseBackground(window, saved, wParam, lParam);
+    case WM_NCPAINT:
+      return paintFrameOnNcPaint(window, control, lParam);
+    case WM_KEYDOWN:
+      noteArrowKey(control, wParam);
+      break;
+    case WM_KEYUP:
+      releaseArrowKey(control);
+      break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_MOUSEWHEEL:
+      if (translucencyGiven()) invalidate(window, TRUE);
+      break;
+    case WM_MOUSEMOVE:
+      takeHover(window, control);
+      break;
+    case WM_MOUSELEAVE:
+      dropHover(control);
+      break;
+    case kToolkitQuery:
+      invalidateOnArrowScroll(window, control);
+      break;
+  }
+  return callSavedProcedure(saved, window, message, wParam, lParam);
+}

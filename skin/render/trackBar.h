@@ -1,0 +1,12 @@
+#pragma once
+// Track bars ("msctls_trackbar32"), painted completely by the skin: a soft frame, a thin channel,
+// the progress line in the accent colour and a thumb that grows from a dot to a circle on hover.
+#include <windows.h>
+
+#include <optional>
+
+LRESULT CALLBACK trackBarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Paints the track bar of the window record's list onto its window; hot from the record when not
+// given.
+void paintTrackBar(int recordIndex, int listIndex, std::optional<bool> hot = {});

@@ -1,0 +1,65 @@
+// The transparent-control window procedure: composes the control's own painting over the skin.
+#include "gfx/declared.h"
+#include "skin/controlColours.h"
+#include "skin/engine.h"
+#include "skin/properties.h"
+#include "skin/render/transparent.h"
+#include "skin/subclass.h"
+
+namespace {
+// The control's saved procedure and key colour; null record when it is not registered.
+struct Transparent {
+  WNDPROC saved = nullptr;
+  const TransparentRecord* record = nullptr;
+};
+
+Transparent transparentOf(HWND window) {
+  Transparent found;
+  found.saved = getPropertyAs<WNDPROC>(window, prop::kTransparentProcedure);
+  if (!skinEngineExists()) return found;
+  WindowRecord* owner = skinEngine().recordAt(getPropertyAs<int>(window, prop::kTransparentOwner));
+  int index = getPropertyAs<int>(window, prop::kTransparentIndex);
+  if (owner && index >= 1 && index <= owner->transparents.count()) found.record = &owner->transparents[index];
+  return found;
+}
+
+bool translucencyGiven() {
+  return skinEngine().settings().translucencyGiven;
+}
+bool skinEnabled() {
+  return skinEngine().settings().skinEnabled;
+}
+
+LRESULT compose(HWND window, const Transparent& control) {
+  COLORREF key = control.record->keyColour;
+  if (composesOffScreen(window)) return composeOffScreen(window, control.saved, key);
+  return composeOnScreen(window, control.saved, key);
+}
+
+LRESULT eraseTransparently(WPARAM wParam) {
+  dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+  return 1;
+}
+}  // namespace
+
+LRESULT CALLBACK transparentProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  Transparent control = transparentOf(window);
+  if (!control.record) return callSavedProcedure(control.saved, window, message, wParam, lParam);
+
+  switch (message) {
+    case WM_MOVE:
+      if (translucencyGiven()) dll::InvalidateRect(window, nullptr, FALSE);
+      break;
+    case WM_PAINT:
+      if (skinEnabled()) return compose(window, control);
+      break;
+    case WM_ERASEBKGND:
+      if (translucencyGiven()) return eraseTransparently(wParam);
+      break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+      if (hasClass(window, "RichEdit20A")) dll::InvalidateRect(window, nullptr, FALSE);
+      break;
+  }
+  return callSavedProcedure(control.saved, window, message, wParam, lParam);
+}

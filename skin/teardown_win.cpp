@@ -1,0 +1,53 @@
+// Teardown of a skinned window at WM_NCDESTROY, and the renumbering of the records behind it.
+#include "skin/engine.h"
+#include "skin/frame.h"
+#include "skin/properties.h"
+#include "skin/render/drawing.h"
+#include "skin/teardown.h"
+
+namespace {
+void freeControlBrushes(WindowRecord& record) {
+  for (const EditRecord& edit : record.edits) {
+    if (!edit.window) continue;
+    // Cleared too: an edit box that is still alive deletes these itself on WM_DESTROY.
+    deleteGdiObject(getPropertyAs<HGDIOBJ>(edit.window, prop::kBrushBitmap));
+    deleteGdiObject(getPropertyAs<HGDIOBJ>(edit.window, prop::kColourBrush));
+    removeProperty(edit.window, prop::kBrushBitmap);
+    removeProperty(edit.window, prop::kColourBrush);
+  }
+}
+
+template <typename List>
+void setOwnerIndex(const List& list, const char* property, int index) {
+  for (const auto& control : list)
+    if (control.window) setProperty(control.window, property, index);
+}
+
+void renumber(WindowRecordTable& table) {
+  for (int j = 1; j <= table.count(); ++j) {
+    const WindowRecord& record = *table[j];
+    setProperty(record.window, prop::kListIndex, j);
+    setOwnerIndex(record.buttons, prop::kOwnerIndex, j);
+    setOwnerIndex(record.edits, prop::kOwnerIndex, j);
+    setOwnerIndex(record.combos, prop::kOwnerIndex, j);
+    setOwnerIndex(record.trackBars, prop::kOwnerIndex, j);
+    setOwnerIndex(record.progressBars, prop::kOwnerIndex, j);
+    setOwnerIndex(record.listLikes, prop::kOwnerIndex, j);
+    setOwnerIndex(record.upDowns, prop::kOwnerIndex, j);
+    setOwnerIndex(record.headers, prop::kOwnerIndex, j);
+    setOwnerIndex(record.containers, prop::kOwnerIndex, j);
+    setOwnerIndex(record.transparents, prop::kTransparentOwner, j);
+  }
+}
+}  // namespace
+
+void tearDownWindow(HWND window) {
+  WindowRecordTable& table = skinEngine().windowRecords();
+  if (int index = findWindowRecord(window)) {
+    WindowRecord& record = *table[index];
+    freeControlBrushes(record);
+    releaseFrameBuffers(record);
+    table.remove(index);
+  }
+  renumber(table);
+}

@@ -1,0 +1,428 @@
+// The skin core on the real main window: its record and properties, the record lookups, and the
+// message handler's rows (sizes, colour answers, change notifications, timers, teardown).
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "app/startup.h"
+#include "resources/pictures.h"
+#include "skin/background.h"
+#include "skin/controlColours.h"
+#include "skin/frame.h"
+#include "skin/properties.h"
+#include "skin/render/drawing.h"
+#include "skinTesting.h"
+#include "support/childProcess.h"
+#include "support/guiObjects.h"
+
+namespace {
+
+class SkinCoreTest : public MainWindowTest {
+ protected:
+  static SkinEngine& engine() { return skinEngine(); }
+  static WindowRecord& mainRecord() { return recordOf(window()); }
+  // A device context for the colour messages to set colours on.
+  struct ScreenDc {
+    HDC dc = GetDC(nullptr);
+    ~ScreenDc() { ReleaseDC(nullptr, dc); }
+  };
+};
+
+// ---- Record and properties ----
+
+TEST_F(SkinCoreTest, TheMainWindowIsRecordOneAndCarriesItsProperties) {
+  ASSERT_EQ(findWindowRecord(window()), 1);
+  EXPECT_EQ(getProperty(window(), "Hw_lbID"), 1);
+  WindowRecord& record = mainRecord();
+  EXPECT_EQ(record.window, window());
+  EXPECT_NE(record.savedProcedure, nullptr);
+  EXPECT_EQ(getProperty(window(), "Hw_hProc"), reinterpret_cast<LONG_PTR>(record.savedProcedure));
+  EXPECT_EQ(GetWindowLongPtrA(window(), GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&SkinEngine::messageHandlerStub));
+  EXPECT_EQ(record.skinned, 1);
+  EXPECT_TRUE(GetWindowLongA(window(), GWL_STYLE) & WS_SYSMENU);
+}
+
+TEST_F(SkinCoreTest, TheBackgroundBufferKeepsItsFirstAndOwnBitmapInProperties) {
+  WindowRecord& record = mainRecord();
+  ASSERT_NE(record.backgroundDc, nullptr);
+  auto own = reinterpret_cast<HGDIOBJ>(getProperty(window(), "Ck_wtjbdx"));
+  auto first = reinterpret_cast<HGDIOBJ>(getProperty(window(), "Ck_Ycjdx"));
+  EXPECT_NE(first, nullptr);
+  EXPECT_EQ(GetCurrentObject(record.backgroundDc, OBJ_BITMAP), own);
+  BITMAP bitmap{};
+  ASSERT_EQ(GetObjectA(own, sizeof bitmap, &bitmap), static_cast<int>(sizeof bitmap));
+  EXPECT_EQ(bitmap.bmWidth, 467);
+  EXPECT_EQ(bitmap.bmHeight, 292);
+  EXPECT_EQ(bitmap.bmBitsPixel, 32);
+
+  // A full paint replaces the own bitmap and keeps the first.
+  fullPaint(1, nullptr, false);
+  EXPECT_NE(getProperty(window(), "Ck_wtjbdx"), reinterpret_cast<LONG_PTR>(own));
+  EXPECT_EQ(getProperty(window(), "Ck_Ycjdx"), reinterpret_cast<LONG_PTR>(first));
+}
+
+TEST_F(SkinCoreTest, TheMainWindowRecordFollowsTheSkinEntry) {
+  WindowRecord& record = mainRecord();
+  EXPECT_EQ(record.captionHeight, 25);
+  EXPECT_EQ(record.minimiseBox, 1);
+  EXPECT_EQ(record.maximiseBox, 0);
+  EXPECT_EQ(record.closeButton, 1);
+  EXPECT_EQ(record.resizable, 0);
+  EXPECT_EQ(record.captionInteractive, 1);
+  EXPECT_EQ(record.titleDrawn, 1);
+  EXPECT_EQ(record.minimumTrackSize.x, 200);
+  EXPECT_EQ(record.minimumTrackSize.y, 150);
+  EXPECT_EQ(record.maximumTrackSize.x, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(record.titleColour, 0xFFFFFFu);
+  EXPECT_EQ(record.secondTitleColour, 0x808080u);
+  EXPECT_EQ(record.titleFont, "宋体");
+  // Every control list starts with its one record (filled or not by the renderers).
+  EXPECT_GE(record.buttons.count(), 1);
+  EXPECT_GE(record.edits.count(), 1);
+  EXPECT_GE(record.transparents.count(), 1);
+  EXPECT_GE(record.containers.count(), 1);
+
+  const SkinSettings& settings = engine().settings();
+  EXPECT_EQ(settings.globalTranslucency, 50);
+  EXPECT_EQ(settings.translucencyGiven, 1);
+  EXPECT_EQ(settings.skinEnabled, 1);
+  EXPECT_EQ(settings.backgroundMode, kBackgroundStretched);
+  EXPECT_EQ(settings.backgroundPicture, qv_picture_background.toByteSet()) << "mode 3 keeps the JPEG's bytes";
+  EXPECT_EQ(engine().borderInset(), 3);
+}
+
+TEST_F(SkinCoreTest, TheBaseColourIsTheMeanOfThePhotograph) {
+  // The photograph is a dusk landscape: dark and bluish, never the button face.
+  COLORREF base = engine().settings().skinBaseColour;
+  EXPECT_NE(base, GetSysColor(COLOR_BTNFACE));
+  EXPECT_LT(GetRValue(base) + GetGValue(base) + GetBValue(base), 3 * 160);
+  // A solid picture's base colour is its colour.
+  EXPECT_EQ(baseColourOfPicture(solidPicture(0xFF336699)), RGB(0x33, 0x66, 0x99));
+  EXPECT_EQ(baseColourOfPicture(ByteSet{1, 2, 3}), GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(SkinCoreTest, RecordsAreFoundByWindowAndByAncestor) {
+  HWND edit = control("编辑框_SL");
+  EXPECT_EQ(findWindowRecord(edit), 0);
+  EXPECT_EQ(findOwningRecord(edit), 1);
+  HWND comboEdit = FindWindowExA(control("组合框1"), nullptr, "Edit", nullptr);
+  ASSERT_NE(comboEdit, nullptr);
+  EXPECT_EQ(findOwningRecord(comboEdit), 1);
+  TestWindow foreign;
+  EXPECT_EQ(findOwningRecord(foreign.get()), 0);
+  EXPECT_EQ(engine().recordAt(0), nullptr);
+  EXPECT_EQ(engine().recordAt(engine().windowRecords().count() + 1), nullptr);
+}
+
+TEST_F(SkinCoreTest, PropertiesReadZeroWhenAbsentAndHoldPointerSizedValues) {
+  TestWindow plain;
+  EXPECT_EQ(getProperty(plain.get(), "Kj_Ztys"), 0);
+  auto wide = static_cast<LONG_PTR>(reinterpret_cast<INT_PTR>(&plain));
+  setProperty(plain.get(), "Kj_dxjb", wide);
+  EXPECT_EQ(getProperty(plain.get(), "Kj_dxjb"), wide);
+  removeProperty(plain.get(), "Kj_dxjb");
+  EXPECT_EQ(getProperty(plain.get(), "Kj_dxjb"), 0);
+}
+
+// ---- Skin a window ----
+
+TEST_F(SkinCoreTest, CaptionHeightsBelow25Become25) {
+  const int asked[] = {0, 24, 25, 40};
+  const int expected[] = {25, 25, 25, 40};
+  for (int i = 0; i < 4; ++i) {
+    TestWindow extra;
+    SkinWindowArguments arguments = TestWindow::defaultArguments();
+    arguments.captionHeight = asked[i];
+    extra.skin(arguments);
+    EXPECT_EQ(recordOf(extra.get()).captionHeight, expected[i]) << "asked " << asked[i];
+  }
+}
+
+TEST_F(SkinCoreTest, SkinningTwiceChangesNothing) {
+  TestWindow extra;
+  int index = extra.skin();
+  int count = engine().windowRecords().count();
+  LONG_PTR procedure = getProperty(extra.get(), "Hw_hProc");
+  skinEngine().skinWindow(extra.get(), TestWindow::defaultArguments());
+  EXPECT_EQ(engine().windowRecords().count(), count);
+  EXPECT_EQ(findWindowRecord(extra.get()), index);
+  EXPECT_EQ(getProperty(extra.get(), "Hw_hProc"), procedure) << "not subclassed a second time";
+}
+
+TEST_F(SkinCoreTest, TeardownRemovesTheRecordAndRenumbersTheOnesBehindIt) {
+  auto first = std::make_unique<TestWindow>();
+  TestWindow second;
+  int firstIndex = first->skin();
+  int secondIndex = second.skin();
+  ASSERT_EQ(secondIndex, firstIndex + 1);
+  // A control registered with the second window carries its index too.
+  HWND child = CreateWindowExA(0, "Static", "", WS_CHILD, 0, 0, 10, 10, second.get(), nullptr, nullptr, nullptr);
+  WindowRecord& secondRecord = recordOf(second.get());
+  secondRecord.buttons[1].window = child;
+  setProperty(child, "Hw_FuID", secondIndex);
+  secondRecord.transparents[1].window = child;
+  setProperty(child, "Kj_FuID", secondIndex);
+  int count = engine().windowRecords().count();
+
+  first.reset();  // WM_NCDESTROY tears the record down
+  EXPECT_EQ(engine().windowRecords().count(), count - 1);
+  EXPECT_EQ(findWindowRecord(second.get()), firstIndex);
+  EXPECT_EQ(getProperty(second.get(), "Hw_lbID"), firstIndex);
+  EXPECT_EQ(getProperty(child, "Hw_FuID"), firstIndex);
+  EXPECT_EQ(getProperty(child, "Kj_FuID"), firstIndex);
+  EXPECT_EQ(getProperty(window(), "Hw_lbID"), 1) << "records before it keep their index";
+}
+
+// In a process of its own, where the two windows are the only records.
+QV_CHILD_SCENARIO(tearDownFirstOfTwo) {
+  createSkinEngine();
+  initialiseModules();
+  auto first = std::make_unique<TestWindow>();
+  TestWindow second;
+  if (first->skin() != 1 || second.skin() != 2) return 2;
+  first.reset();
+  bool renumbered = skinEngine().windowRecords().count() == 1 && findWindowRecord(second.get()) == 1 &&
+                    getProperty(second.get(), "Hw_lbID") == 1;
+  return renumbered ? 0 : 1;
+}
+
+TEST_F(SkinCoreTest, TearingDownTheFirstOfTwoRecordsMakesTheSecondRecordOne) {
+  ChildResult result = runChild("tearDownFirstOfTwo", 60000);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, 0u);
+}
+
+// ---- Sizes ----
+
+TEST_F(SkinCoreTest, OnlyTheFirstSizeMessageLeavesTheSkinningRepaintStanding) {
+  WindowRecord& record = mainRecord();
+  SkinSettings& settings = engine().settings();
+  int flagBefore = settings.firstSizeFlag;
+  // As right after skinning: the flag set and a full repaint pending.
+  settings.firstSizeFlag = 1;
+  record.fullRepaintNeeded = 1;
+  record.hoveredCaptionButton = 2;
+  SendMessageA(window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(467, 292));
+  EXPECT_EQ(record.fullRepaintNeeded, 0);
+  EXPECT_EQ(settings.firstSizeFlag, 0);
+  EXPECT_EQ(record.hoveredCaptionButton, 0);
+  SendMessageA(window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(467, 292));
+  EXPECT_EQ(record.fullRepaintNeeded, 1);
+  settings.firstSizeFlag = flagBefore;
+  pumpMessages(50);
+}
+
+TEST_F(SkinCoreTest, TrackingSizesComeFromTheRecord) {
+  MINMAXINFO info{};
+  SendMessageA(window(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 200);
+  EXPECT_EQ(info.ptMinTrackSize.y, 150);
+  EXPECT_EQ(info.ptMaxTrackSize.x, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYSCREEN));
+}
+
+TEST_F(SkinCoreTest, SystemCommandsMarkMaximisedMinimisedAndTheRepaint) {
+  TestWindow extra(WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  extra.skin();
+  WindowRecord& record = recordOf(extra.get());
+  // Past the first WM_SIZE of the run, which would clear the repaint the command asks for.
+  int firstSize = std::exchange(engine().settings().firstSizeFlag, 0);
+  record.fullRepaintNeeded = 0;
+  SendMessageA(extra.get(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  EXPECT_EQ(record.minimised, 1);
+  EXPECT_EQ(record.fullRepaintNeeded, 1);
+  SendMessageA(extra.get(), WM_QUERYOPEN, 0, 0);
+  EXPECT_EQ(record.minimised, 0);
+  SendMessageA(extra.get(), WM_SYSCOMMAND, SC_RESTORE, 0);
+  EXPECT_EQ(record.minimised, 0);
+  record.fullRepaintNeeded = 0;
+  SendMessageA(extra.get(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  EXPECT_EQ(record.maximised, 1);
+  EXPECT_EQ(record.fullRepaintNeeded, 1);
+  MINMAXINFO info{};
+  SendMessageA(extra.get(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+  RECT bar{};
+  if (taskbar) GetWindowRect(taskbar, &bar);
+  EXPECT_EQ(info.ptMaxTrackSize.y, GetSystemMetrics(SM_CYSCREEN) - (bar.bottom - bar.top));
+  engine().settings().firstSizeFlag = firstSize;
+}
+
+// ---- Colour answers ----
+
+TEST_F(SkinCoreTest, EditColoursAreTheWhitenedBackgroundExceptInsideComboBoxes) {
+  ScreenDc screen;
+  HWND edit = control("编辑框_SL");
+  auto brush = reinterpret_cast<HGDIOBJ>(
+      SendMessageA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(edit)));
+  EXPECT_EQ(reinterpret_cast<LONG_PTR>(brush), getProperty(edit, "Kj_dxjb"));
+  LOGBRUSH logBrush{};
+  ASSERT_TRUE(GetObjectA(brush, sizeof logBrush, &logBrush));
+  EXPECT_EQ(logBrush.lbStyle, static_cast<UINT>(BS_PATTERN));
+  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(getProperty(edit, "Kj_wtjb"))), static_cast<DWORD>(OBJ_BITMAP));
+  EXPECT_EQ(GetBkMode(screen.dc), TRANSPARENT);
+
+  HWND comboEdit = FindWindowExA(control("组合框1"), nullptr, "Edit", nullptr);
+  LONG_PTR before = getProperty(comboEdit, "Kj_dxjb");
+  LRESULT passedOn =
+      SendMessageA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(comboEdit));
+  EXPECT_EQ(passedOn, DefWindowProcA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc),
+                                     reinterpret_cast<LPARAM>(comboEdit)));
+  EXPECT_EQ(getProperty(comboEdit, "Kj_dxjb"), before);
+}
+
+TEST_F(SkinCoreTest, EachBackgroundAnswerReplacesTheControlsPreviousBrush) {
+  ScreenDc screen;
+  HWND edit = control("编辑框_KT");
+  DWORD before = gdiHandleCount();
+  for (int i = 0; i < 50; ++i)
+    SendMessageA(window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(edit));
+  EXPECT_LE(gdiHandleCount(), before + 2) << "one brush and one bitmap at most";
+}
+
+TEST_F(SkinCoreTest, ListBoxesGetTheNullBrushUnlessOwnerDrawn) {
+  ScreenDc screen;
+  HWND plain = CreateWindowExA(0, "ListBox", "", WS_CHILD, 0, 0, 10, 10, window(), nullptr, nullptr, nullptr);
+  HWND ownerDrawn = CreateWindowExA(0, "ListBox", "", WS_CHILD | LBS_OWNERDRAWFIXED, 0, 0, 10, 10, window(), nullptr,
+                                    nullptr, nullptr);
+  auto nullBrush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  EXPECT_EQ(
+      SendMessageA(window(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(plain)),
+      nullBrush);
+  EXPECT_EQ(getProperty(plain, "Kj_dxjb"), nullBrush);
+  EXPECT_NE(SendMessageA(window(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(screen.dc),
+                         reinterpret_cast<LPARAM>(ownerDrawn)),
+            nullBrush);
+  EXPECT_EQ(getProperty(ownerDrawn, "Kj_dxjb"), 0);
+  DestroyWindow(plain);
+  DestroyWindow(ownerDrawn);
+}
+
+TEST_F(SkinCoreTest, ButtonColoursAreTheNullBrushWithTheControlsTextColour) {
+  ScreenDc screen;
+  HWND button = control("按钮1");
+  LONG_PTR colour = getProperty(button, "Kj_Ztys");
+  setProperty(button, "Kj_Ztys", RGB(10, 20, 30));
+  EXPECT_EQ(
+      SendMessageA(window(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(button)),
+      reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
+  EXPECT_EQ(GetTextColor(screen.dc), RGB(10, 20, 30));
+  setProperty(button, "Kj_Ztys", colour);
+}
+
+// ---- Change notifications ----
+
+bool hasUpdate(HWND control) {
+  return GetUpdateRect(control, nullptr, FALSE) != FALSE;
+}
+
+void sendCommand(HWND window, HWND control, WORD code) {
+  SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+TEST_F(SkinCoreTest, EditChangesInvalidateTheEditButFocusChangesDoNot) {
+  HWND edit = control("编辑框_DK");
+  for (WORD code : {EN_SETFOCUS, EN_KILLFOCUS}) {
+    ValidateRect(edit, nullptr);
+    sendCommand(window(), edit, code);
+    EXPECT_FALSE(hasUpdate(edit)) << "code " << code;
+  }
+  for (WORD code : {EN_CHANGE, EN_UPDATE, EN_HSCROLL, EN_VSCROLL}) {
+    ValidateRect(edit, nullptr);
+    sendCommand(window(), edit, code);
+    EXPECT_TRUE(hasUpdate(edit)) << "code " << code;
+  }
+  HWND combo = control("组合框1");
+  ValidateRect(combo, nullptr);
+  sendCommand(window(), combo, CBN_SELCHANGE);
+  EXPECT_TRUE(hasUpdate(combo));
+  pumpMessages(30);
+}
+
+TEST_F(SkinCoreTest, WithoutAGivenTranslucencyNoColourOrChangeMessageIsAnswered) {
+  ScreenDc screen;
+  engine().setControlOptions(true);
+  EXPECT_EQ(engine().settings().translucencyGiven, 0);
+  EXPECT_EQ(engine().settings().globalTranslucency, 160);
+  HWND edit = control("编辑框_DQ");
+  auto dc = reinterpret_cast<WPARAM>(screen.dc);
+  auto lp = reinterpret_cast<LPARAM>(edit);
+  for (UINT message : {WM_CTLCOLOREDIT, WM_CTLCOLORSTATIC, WM_CTLCOLORBTN})
+    EXPECT_EQ(SendMessageA(window(), message, dc, lp), DefWindowProcA(window(), message, dc, lp)) << message;
+  HWND list = CreateWindowExA(0, "ListBox", "", WS_CHILD, 0, 0, 10, 10, window(), nullptr, nullptr, nullptr);
+  EXPECT_NE(SendMessageA(window(), WM_CTLCOLORLISTBOX, dc, reinterpret_cast<LPARAM>(list)),
+            reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
+  DestroyWindow(list);
+  ValidateRect(edit, nullptr);
+  sendCommand(window(), edit, EN_CHANGE);
+  EXPECT_FALSE(hasUpdate(edit));
+  engine().setControlOptions(true, 50);
+  pumpMessages(30);
+}
+
+// ---- Timers ----
+
+int timersSeen = 0;
+LRESULT CALLBACK countingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) ++timersSeen;
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(SkinCoreTest, OnlyTheCaptionTimerAdvancesTheFadeAndEveryTimerIsPassedOn) {
+  TestWindow extra;
+  SetWindowLongPtrA(extra.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&countingProcedure));
+  extra.skin();
+  WindowRecord& record = recordOf(extra.get());
+  record.fadeIn = {1, 0};
+  record.mouseTracked = 1;
+  record.fadeTimerRunning = 1;
+  timersSeen = 0;
+  SendMessageA(extra.get(), WM_TIMER, 1234, 0);
+  EXPECT_EQ(timersSeen, 1) << "passed on to the saved procedure";
+  EXPECT_EQ(record.fadeIn.step, 0);
+  SendMessageA(extra.get(), WM_TIMER, reinterpret_cast<WPARAM>(extra.get()), 0);
+  EXPECT_EQ(record.fadeIn.step, 1);
+  EXPECT_EQ(timersSeen, 2);
+}
+
+// ---- Back buffers ----
+
+TEST_F(SkinCoreTest, TheBackBufferTableIsEmptyAfterEveryPaint) {
+  RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  pumpMessages(50);
+  EXPECT_EQ(engine().backBuffers().count(), 0);
+  for (const char* name : {"按钮1", "编辑框1", "编辑框_SL", "组合框1"}) {
+    RedrawWindow(control(name), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    EXPECT_EQ(engine().backBuffers().count(), 0) << name;
+  }
+}
+
+TEST_F(SkinCoreTest, BackBuffersHoldTheBackgroundBehindTheControlAndAreReleasedOnce) {
+  HWND edit = control("编辑框1");
+  RECT rect{2, 3, 12, 13};
+  HDC buffer = createBackBuffer(edit, rect);
+  ASSERT_NE(buffer, nullptr);
+  EXPECT_EQ(engine().backBuffers().count(), 1);
+  RECT placed;
+  GetWindowRect(edit, &placed);
+  MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&placed), 2);
+  for (POINT p : {POINT{0, 0}, POINT{9, 9}, POINT{4, 7}})
+    EXPECT_EQ(GetPixel(buffer, p.x, p.y),
+              bufferPixel(window(), placed.left + rect.left + p.x, placed.top + rect.top + p.y));
+  EXPECT_EQ(releaseBackBuffer(buffer), 1);
+  EXPECT_EQ(releaseBackBuffer(buffer), 0);
+  EXPECT_EQ(engine().backBuffers().count(), 0);
+}
+
+TEST_F(SkinCoreTest, TheClientRectangleInWindowCoordinatesReservesScrollBars) {
+  HWND list = control("编辑框1");  // client edge and a vertical bar
+  RECT inner = clientRectInWindow(list);
+  RECT window, client;
+  GetWindowRect(list, &window);
+  GetClientRect(list, &client);
+  EXPECT_EQ(inner.left, (window.right - window.left - client.right - 17) / 2);
+  EXPECT_EQ(inner.top, (window.bottom - window.top - client.bottom) / 2);
+  EXPECT_EQ(inner.right - inner.left, client.right);
+}
+
+}  // namespace
