@@ -41,14 +41,14 @@ struct ButtonSpec {
   int imageWidth;
 };
 
-void appendButton(WindowRecord& record, const ButtonSpec& spec) {
+void appendButton(WindowRecord& record, const ButtonSpec& kindOf) {
   CaptionButton button;
-  button.imageWidth = spec.imageWidth;
+  button.imageWidth = kindOf.imageWidth;
   button.imageHeight = kCaptionButtonHeight;
-  button.image = spec.image->toByteSet();
-  if (spec.secondImage) button.secondImage = spec.secondImage->toByteSet();
-  button.kind = spec.kind;
-  button.name = spec.name;
+  button.image = kindOf.image->toByteSet();
+  if (kindOf.secondImage) button.secondImage = kindOf.secondImage->toByteSet();
+  button.kind = kindOf.kind;
+  button.name = kindOf.name;
   record.captionButtons.append(std::move(button));
 }
 
