@@ -41,14 +41,14 @@ struct ButtonSpec {
   int imageWidth;
 };
 
-void appendButton(WindowRecord& record, const ButtonSpec& kindOf) {
+void appendButton(WindowRecord& record, const ButtonSpec& entry) {
   CaptionButton button;
-  button.imageWidth = kindOf.imageWidth;
+  button.imageWidth = entry.imageWidth;
   button.imageHeight = kCaptionButtonHeight;
-  button.image = kindOf.image->toByteSet();
-  if (kindOf.secondImage) button.secondImage = kindOf.secondImage->toByteSet();
-  button.kind = kindOf.kind;
-  button.name = kindOf.name;
+  button.image = entry.image->toByteSet();
+  if (entry.secondImage) button.secondImage = entry.secondImage->toByteSet();
+  button.kind = entry.kind;
+  button.name = entry.name;
   record.captionButtons.append(std::move(button));
 }
 
