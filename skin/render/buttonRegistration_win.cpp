@@ -1,8 +1,8 @@
 #include "skin/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/controlFont.h"
+#include "skin/render/controlRegistration.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 
 namespace {
 constexpr LONG kOwnerDrawBits = BS_OWNERDRAW;  // 0x0B: all three set means owner-draw already
@@ -44,23 +44,13 @@ void enterButton(WindowRecord& record, int recordIndex, int slot, HWND button, B
   entry.window = button;
   entry.kind = kind;
   entry.text = windowTextOf(button);
-  setPropertyTo(button, prop::kListIndex, slot);
-  setPropertyTo(button, prop::kOwnerIndex, recordIndex);
-  entry.savedProcedure = subclassWindow(button, buttonProcedure);
-  setPropertyTo(button, prop::kSavedProcedure, entry.savedProcedure);
+  entry.savedProcedure = subclassRegisteredControl(button, buttonProcedure, slot, recordIndex);
 }
 
 void storeFont(ButtonRecord& entry, const ControlFont& font) {
   entry.fontFamily = font.family;
   entry.fontSize = font.size;
   entry.fontStyle = font.style;
-}
-
-template <typename Visit>
-void forEachButtonChild(HWND parent, Visit visit) {
-  for (HWND child = dll::FindWindowExA(parent, nullptr, "BUTTON", nullptr); child;
-       child = dll::FindWindowExA(parent, child, "BUTTON", nullptr))
-    visit(child);
 }
 
 WindowRecord* passRecord(int recordIndex) {
@@ -72,7 +62,7 @@ WindowRecord* passRecord(int recordIndex) {
 void registerPushButtons(int recordIndex, HWND parent) {
   WindowRecord* record = passRecord(recordIndex);
   if (!record) return;
-  forEachButtonChild(parent, [&](HWND button) {
+  forEachChildOfClass(parent, "BUTTON", [&](HWND button) {
     LONG style = styleOf(button);
     if (isOwnerDrawn(style) || !isPushType(style)) return;
     if (findControlRecord(record->buttons, button)) return;
@@ -87,7 +77,7 @@ void registerCheckAndRadioButtons(int recordIndex, HWND parent) {
   WindowRecord* record = passRecord(recordIndex);
   if (!record) return;
   // No duplicate test here: the pass runs once per parent.
-  forEachButtonChild(parent, [&](HWND button) {
+  forEachChildOfClass(parent, "BUTTON", [&](HWND button) {
     LONG style = styleOf(button);
     if (isOwnerDrawn(style)) return;
     ButtonKind kind;

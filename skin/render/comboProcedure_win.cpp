@@ -3,6 +3,7 @@
 #include "skin/render/combo.h"
 #include "skin/render/drawing.h"
 #include "skin/render/hover.h"
+#include "skin/render/procedureRows.h"
 #include "skin/subclass.h"
 
 namespace {
@@ -95,8 +96,7 @@ LRESULT CALLBACK comboProcedure(HWND combo, UINT message, WPARAM wParam, LPARAM 
     case WM_PAINT:
       return paintWindow(combo, message, wParam, lParam);
     case WM_ERASEBKGND:
-      dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-      return 1;
+      return eraseTransparently(wParam);
     case WM_NCPAINT:
       return paintNonClient(combo, message, lParam);
     case WM_COMMAND:

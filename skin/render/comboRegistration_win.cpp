@@ -1,8 +1,8 @@
 #include "skin/engine.h"
 #include "skin/render/combo.h"
+#include "skin/render/controlRegistration.h"
 #include "skin/render/edit.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 
 namespace {
 // A drop-down list shows its selection from the first paint: the selected item's text is made
@@ -22,16 +22,11 @@ void registerComboBoxes(int recordIndex, HWND parent) {
   if (!skinEngineExists() || !skinEngine().settings().skinEnabled) return;
   WindowRecord* record = skinEngine().recordAt(recordIndex);
   if (!record) return;
-  for (HWND combo = dll::FindWindowExA(parent, nullptr, "ComboBox", nullptr); combo;
-       combo = dll::FindWindowExA(parent, combo, "ComboBox", nullptr)) {
+  forEachChildOfClass(parent, "ComboBox", [&](HWND combo) {
     int slot = takeRecordSlot(record->combos);
     record->combos[slot].window = combo;
     pushSelectedText(combo);
-    WNDPROC saved = subclassWindow(combo, comboProcedure);
-    record->combos[slot].savedProcedure = saved;
-    setPropertyTo(combo, prop::kListIndex, slot);
-    setPropertyTo(combo, prop::kOwnerIndex, recordIndex);
-    setPropertyTo(combo, prop::kSavedProcedure, saved);
+    record->combos[slot].savedProcedure = subclassRegisteredControl(combo, comboProcedure, slot, recordIndex);
     if (HWND field = dll::FindWindowExA(combo, nullptr, "Edit", nullptr)) registerEditField(recordIndex, field);
-  }
+  });
 }

@@ -5,7 +5,7 @@
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/container.h"
-#include "skin/render/drawing.h"
+#include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
 
@@ -70,8 +70,7 @@ void invalidateTransparentChildren(HWND window) {
 // After a resize the whole container is painted once; otherwise only the update rectangle, around
 // the opaque children, and the transparent children repaint over the new background.
 LRESULT paintOnPaintMessage(HWND window, const Container& container, WPARAM wParam, LPARAM lParam) {
-  {
-    PaintDc paint(window);
+  return paintThenDefault(window, wParam, lParam, [&](const PaintDc& paint) {
     if (container.record->resized) {
       container.record->resized = 0;
       paintContainer(container.recordIndex, container.index, paint.get(), nullptr);
@@ -79,13 +78,7 @@ LRESULT paintOnPaintMessage(HWND window, const Container& container, WPARAM wPar
       paintContainer(container.recordIndex, container.index, nullptr, &paint.paint().rcPaint);
       invalidateTransparentChildren(window);
     }
-  }
-  return defaultProcedure(window, WM_PAINT, wParam, lParam);
-}
-
-LRESULT eraseTransparently(WPARAM wParam) {
-  dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-  return 1;
+  });
 }
 
 LRESULT paintWhenShown(HWND window, const Container& container, WNDPROC saved, WPARAM wParam, LPARAM lParam) {

@@ -5,8 +5,8 @@
 #include "skin/properties.h"
 #include "skin/render/container.h"
 #include "skin/render/controlFont.h"
+#include "skin/render/controlRegistration.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 
 namespace {
 constexpr int kOpaque = 255;
@@ -46,10 +46,6 @@ int registerContainer(HWND container, COLORREF bodyColour, std::optional<int> al
   record->containers[slot] =
       newContainer(container, bodyColour, alpha.value_or(kOpaque), skinned.value_or(1), border.value_or(0));
   runRegistrationPasses(recordIndex, container);
-
-  WNDPROC saved = subclassWindow(container, containerProcedure);
-  setPropertyTo(container, prop::kSavedProcedure, saved);
-  setPropertyTo(container, prop::kListIndex, slot);
-  setPropertyTo(container, prop::kOwnerIndex, recordIndex);
+  subclassRegisteredControl(container, containerProcedure, slot, recordIndex);
   return slot;
 }

@@ -18,3 +18,26 @@ Record* controlRecordOf(Array<Record>& list, HWND control) {
   if (index < 1) return nullptr;
   return &list[index];
 }
+
+// A registered control as its family's procedure sees it: the owning window record (its index and
+// the record), the control's slot in the family's list and its record there. The record is null
+// when the control is not registered or its window record is gone.
+template <typename Record>
+struct RegisteredControl {
+  int recordIndex = 0;
+  int index = 0;
+  WindowRecord* owner = nullptr;
+  Record* record = nullptr;
+};
+
+// The control looked up in its family's list, given as the member of WindowRecord that holds it.
+template <typename Record>
+RegisteredControl<Record> registeredControlOf(HWND control, Array<Record> WindowRecord::*family) {
+  RegisteredControl<Record> found;
+  found.owner = ownerRecordOf(control);
+  if (!found.owner) return found;
+  found.recordIndex = ownerIndexOf(control);
+  found.index = listIndexOf(control);
+  found.record = controlRecordOf(found.owner->*family, control);
+  return found;
+}

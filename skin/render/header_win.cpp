@@ -2,13 +2,12 @@
 #include <windowsx.h>
 
 #include "gfx/declared.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
 #include "skin/render/controlFont.h"
 #include "skin/render/controlLookup.h"
-#include "skin/render/drawing.h"
+#include "skin/render/controlRegistration.h"
 #include "skin/render/header.h"
 #include "skin/render/hover.h"
+#include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
 
@@ -18,64 +17,26 @@ constexpr char kListViewClass[] = "SysListView32";
 constexpr int kNoItem = -1;
 
 void registerHeader(int recordIndex, WindowRecord& record, HWND header) {
-  // A second subclass would make the procedure its own saved procedure.
-  if (!header || findControlRecord(record.headers, header)) return;
-  int slot = takeRecordSlot(record.headers);
+  HeaderRecord* entry = enterControl(recordIndex, record.headers, header, headerProcedure);
+  if (!entry) return;
   auto style = static_cast<DWORD>(dll::GetWindowLongA(header, GWL_STYLE));
   ControlFont font = readControlFont(header);
-  HeaderRecord& entry = record.headers[slot];
-  entry.window = header;
-  entry.buttonsStyle = (style & HDS_BUTTONS) ? 1 : 0;
-  entry.hotItem = kNoItem;
-  entry.pressedItem = kNoItem;
-  entry.fontFamily = font.family;
-  entry.fontSize = font.size;
-  entry.fontStyle = font.style;
-  entry.savedProcedure = subclassWindow(header, headerProcedure);
-  setPropertyTo(header, prop::kSavedProcedure, entry.savedProcedure);
-  setPropertyTo(header, prop::kListIndex, slot);
-  setPropertyTo(header, prop::kOwnerIndex, recordIndex);
+  entry->buttonsStyle = (style & HDS_BUTTONS) ? 1 : 0;
+  entry->hotItem = kNoItem;
+  entry->pressedItem = kNoItem;
+  entry->fontFamily = font.family;
+  entry->fontSize = font.size;
+  entry->fontStyle = font.style;
 }
 
-template <typename Visit>
-void forEachChild(HWND parent, const char* className, Visit visit) {
-  for (HWND child = dll::FindWindowExA(parent, nullptr, className, nullptr); child;
-       child = dll::FindWindowExA(parent, child, className, nullptr))
-    visit(child);
-}
-
-struct Header {
-  int recordIndex = 0;
-  int index = 0;
-  WindowRecord* owner = nullptr;
-  HeaderRecord* record = nullptr;
-};
-
-Header headerOf(HWND window) {
-  Header found;
-  found.owner = ownerRecordOf(window);
-  if (!found.owner) return found;
-  found.recordIndex = ownerIndexOf(window);
-  found.index = listIndexOf(window);
-  found.record = controlRecordOf(found.owner->headers, window);
-  return found;
-}
+using Header = RegisteredControl<HeaderRecord>;
 
 void repaint(const Header& control, std::optional<bool> hot = {}) {
   paintHeader(control.recordIndex, control.index, hot);
 }
 
 LRESULT paintOnPaintMessage(HWND window, const Header& control, WPARAM wParam, LPARAM lParam) {
-  {
-    PaintDc paint(window);
-    repaint(control, false);
-  }
-  return defaultProcedure(window, WM_PAINT, wParam, lParam);
-}
-
-LRESULT eraseTransparently(WPARAM wParam) {
-  dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-  return 1;
+  return paintThenDefault(window, wParam, lParam, [&](const PaintDc&) { repaint(control, false); });
 }
 
 void destroyImageList(const Header& control) {
@@ -90,19 +51,11 @@ POINT pointOf(LPARAM lParam) {
 // Repainted when the header becomes the window's hot control, or when the mouse crosses into
 // another item.
 void takeHover(HWND window, const Header& control, LPARAM lParam) {
-  trackMouseLeave(window);
-  WindowRecord& owner = *control.owner;
-  owner.controlUnderMouse = control.index;
   int item = headerItemAt(window, pointOf(lParam));
   bool itemChanged = item != control.record->hotItem;
   control.record->hotItem = item;
-  if (!isHotControl(owner, control.index, kHotHeaders)) {
-    control.record->hot = 1;
-    repaint(control, true);
-    makeHotControl(owner, control.index, kHotHeaders);
-  } else if (itemChanged) {
-    repaint(control, true);
-  }
+  auto paintHot = [&] { repaint(control, true); };
+  if (!enterHover(window, control, kHotHeaders, paintHot) && itemChanged) paintHot();
 }
 
 // The pressed look of a buttons-style header lasts while the button is held on an item.
@@ -117,19 +70,17 @@ void release(const Header& control) {
 }
 
 void dropHover(const Header& control) {
-  control.record->hot = 0;
-  clearHotControl(*control.owner);
-  repaint(control, false);
+  leaveHover(control, [&] { repaint(control, false); });
 }
 }  // namespace
 
 void registerHeaders(int recordIndex, HWND parent) {
-  WindowRecord* record = skinEngine().recordAt(recordIndex);
-  if (!record || !parent || !skinEngine().settings().skinEnabled) return;
+  WindowRecord* record = recordForPass(recordIndex, parent);
+  if (!record) return;
   auto add = [&](HWND header) { registerHeader(recordIndex, *record, header); };
-  forEachChild(parent, kHeaderClass, add);
-  forEachChild(parent, kListViewClass,
-               [&](HWND listView) { add(dll::FindWindowExA(listView, nullptr, kHeaderClass, nullptr)); });
+  forEachChildOfClass(parent, kHeaderClass, add);
+  forEachChildOfClass(parent, kListViewClass,
+                      [&](HWND listView) { add(dll::FindWindowExA(listView, nullptr, kHeaderClass, nullptr)); });
 }
 
 int headerItemAt(HWND header, POINT point) {
@@ -140,7 +91,7 @@ int headerItemAt(HWND header, POINT point) {
 
 LRESULT CALLBACK headerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC saved = savedProcedureOf(window);
-  Header control = headerOf(window);
+  Header control = registeredControlOf(window, &WindowRecord::headers);
   if (!control.record) return callSavedProcedure(saved, window, message, wParam, lParam);
 
   switch (message) {

@@ -8,6 +8,7 @@
 #include "skin/render/edit.h"
 #include "skin/render/hover.h"
 #include "skin/render/listLike.h"
+#include "skin/render/procedureRows.h"
 #include "skin/subclass.h"
 
 namespace {
@@ -16,22 +17,7 @@ namespace {
 constexpr UINT kToolkitQuery = 0x8002;
 constexpr WPARAM kNoRegion = static_cast<WPARAM>(-1);
 
-struct ListLike {
-  int recordIndex = 0;
-  int index = 0;
-  WindowRecord* owner = nullptr;
-  ListRecord* record = nullptr;
-};
-
-ListLike listLikeOf(HWND window) {
-  ListLike found;
-  found.owner = ownerRecordOf(window);
-  if (!found.owner) return found;
-  found.recordIndex = ownerIndexOf(window);
-  found.index = listIndexOf(window);
-  found.record = controlRecordOf(found.owner->listLikes, window);
-  return found;
-}
+using ListLike = RegisteredControl<ListRecord>;
 
 bool translucencyGiven() {
   return skinEngine().settings().translucencyGiven;
@@ -84,10 +70,7 @@ LRESULT eraseFieldBackground(HWND window, HDC dc) {
 LRESULT eraseBackground(HWND window, WNDPROC saved, WPARAM wParam, LPARAM lParam) {
   auto dc = reinterpret_cast<HDC>(wParam);
   if (translucencyGiven()) {
-    if (isTreeView(window) || isListView(window) || isPlainListBox(window)) {
-      dll::SetBkMode(dc, TRANSPARENT);
-      return 1;
-    }
+    if (isTreeView(window) || isListView(window) || isPlainListBox(window)) return eraseTransparently(wParam);
     if (isFieldControl(window)) return eraseFieldBackground(window, dc);
   }
   return callSavedProcedure(saved, window, WM_ERASEBKGND, wParam, lParam);
@@ -124,20 +107,11 @@ void releaseArrowKey(const ListLike& control) {
 
 // The frame is redrawn as hot only when this control becomes the window's hot control.
 void takeHover(HWND window, const ListLike& control) {
-  trackMouseLeave(window);
-  WindowRecord& owner = *control.owner;
-  owner.controlUnderMouse = control.index;
-  if (!isHotControl(owner, control.index, kHotListLike)) {
-    control.record->hot = 1;
-    drawListFrame(control.recordIndex, control.index, true);
-    makeHotControl(owner, control.index, kHotListLike);
-  }
+  enterHover(window, control, kHotListLike, [&] { drawListFrame(control.recordIndex, control.index, true); });
 }
 
 void dropHover(const ListLike& control) {
-  clearHotControl(*control.owner);
-  control.record->hot = 0;
-  drawListFrame(control.recordIndex, control.index, false);
+  leaveHover(control, [&] { drawListFrame(control.recordIndex, control.index, false); });
 }
 
 void invalidateOnArrowScroll(HWND window, const ListLike& control) {
@@ -147,7 +121,7 @@ void invalidateOnArrowScroll(HWND window, const ListLike& control) {
 
 LRESULT CALLBACK listLikeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC saved = savedProcedureOf(window);
-  ListLike control = listLikeOf(window);
+  ListLike control = registeredControlOf(window, &WindowRecord::listLikes);
   if (!control.record) return callSavedProcedure(saved, window, message, wParam, lParam);
 
   switch (message) {

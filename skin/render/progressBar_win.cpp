@@ -2,7 +2,8 @@
 #include "gfx/declared.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
+#include "skin/render/controlRegistration.h"
+#include "skin/render/procedureRows.h"
 #include "skin/render/progressBar.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
@@ -11,17 +12,10 @@ namespace {
 constexpr char kProgressBarClass[] = "msctls_progress32";
 
 void registerProgressBar(int recordIndex, WindowRecord& record, HWND progressBar) {
-  // A second subclass would make the procedure its own saved procedure.
-  if (findControlRecord(record.progressBars, progressBar)) return;
-  int slot = takeRecordSlot(record.progressBars);
+  ProgressBarRecord* entry = enterControl(recordIndex, record.progressBars, progressBar, progressBarProcedure);
+  if (!entry) return;
   auto style = static_cast<DWORD>(dll::GetWindowLongA(progressBar, GWL_STYLE));
-  ProgressBarRecord& entry = record.progressBars[slot];
-  entry.window = progressBar;
-  entry.vertical = (style & PBS_VERTICAL) ? 1 : 0;
-  entry.savedProcedure = subclassWindow(progressBar, progressBarProcedure);
-  setPropertyTo(progressBar, prop::kSavedProcedure, entry.savedProcedure);
-  setPropertyTo(progressBar, prop::kListIndex, slot);
-  setPropertyTo(progressBar, prop::kOwnerIndex, recordIndex);
+  entry->vertical = (style & PBS_VERTICAL) ? 1 : 0;
 }
 
 struct ProgressBar {
@@ -41,16 +35,9 @@ ProgressBar progressBarOf(HWND window) {
 }
 
 LRESULT paintOnPaintMessage(HWND window, const ProgressBar& control, WPARAM wParam, LPARAM lParam) {
-  {
-    PaintDc paint(window);
+  return paintThenDefault(window, wParam, lParam, [&](const PaintDc& paint) {
     paintProgressBar(control.recordIndex, control.index, paint.get());
-  }
-  return defaultProcedure(window, WM_PAINT, wParam, lParam);
-}
-
-LRESULT eraseTransparently(WPARAM wParam) {
-  dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-  return 1;
+  });
 }
 
 LRESULT paintOnNcPaint(const ProgressBar& control) {
@@ -60,11 +47,10 @@ LRESULT paintOnNcPaint(const ProgressBar& control) {
 }  // namespace
 
 void registerProgressBars(int recordIndex, HWND parent) {
-  WindowRecord* record = skinEngine().recordAt(recordIndex);
-  if (!record || !parent || !skinEngine().settings().skinEnabled) return;
-  for (HWND child = dll::FindWindowExA(parent, nullptr, kProgressBarClass, nullptr); child;
-       child = dll::FindWindowExA(parent, child, kProgressBarClass, nullptr))
-    registerProgressBar(recordIndex, *record, child);
+  WindowRecord* record = recordForPass(recordIndex, parent);
+  if (!record) return;
+  forEachChildOfClass(parent, kProgressBarClass,
+                      [&](HWND progressBar) { registerProgressBar(recordIndex, *record, progressBar); });
 }
 
 LRESULT CALLBACK progressBarProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

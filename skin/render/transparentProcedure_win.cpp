@@ -3,6 +3,7 @@
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
+#include "skin/render/procedureRows.h"
 #include "skin/render/transparent.h"
 #include "skin/subclass.h"
 
@@ -34,11 +35,6 @@ LRESULT compose(HWND window, const Transparent& control) {
   COLORREF key = control.record->keyColour;
   if (composesOffScreen(window)) return composeOffScreen(window, control.saved, key);
   return composeOnScreen(window, control.saved, key);
-}
-
-LRESULT eraseTransparently(WPARAM wParam) {
-  dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-  return 1;
 }
 }  // namespace
 
