@@ -1,55 +1,8 @@
 #include "support/faultyServer.h"
 
-#include <ws2tcpip.h>
-
 #include <algorithm>
-#include <cstdlib>
 
-namespace {
-struct WinsockUser {
-  WinsockUser() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-  }
-};
-
-SOCKET listenOnLoopback(unsigned short port, unsigned short* bound) {
-  static WinsockUser winsock;
-  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return socket;
-  BOOL reuse = TRUE;
-  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(socket, 16) != 0) {
-    closesocket(socket);
-    return INVALID_SOCKET;
-  }
-  int length = sizeof address;
-  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  *bound = ntohs(address.sin_port);
-  return socket;
-}
-
-// Waits up to 50 ms for the socket to become readable (or writable).
-bool ready(SOCKET socket, bool forWriting) {
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(socket, &set);
-  timeval wait{0, 50000};
-  return select(0, forWriting ? nullptr : &set, forWriting ? &set : nullptr, nullptr, &wait) > 0;
-}
-
-size_t announcedLength(const std::string& head) {
-  for (const char* name : {"Content-Length:", "content-length:"}) {
-    size_t at = head.find(name);
-    if (at != std::string::npos) return std::strtoul(head.c_str() + at + 15, nullptr, 10);
-  }
-  return 0;
-}
-}  // namespace
+#include "support/loopback.h"
 
 std::string ServerConnection::readRequest() {
   std::string request;
@@ -57,7 +10,7 @@ std::string ServerConnection::readRequest() {
   while (!stopping_) {
     size_t end = request.find("\r\n\r\n");
     if (end != std::string::npos && request.size() >= end + 4 + announcedLength(request.substr(0, end))) break;
-    if (!ready(socket_, false)) continue;
+    if (!socketReady(socket_)) continue;
     int got = recv(socket_, buffer, sizeof buffer, 0);
     if (got <= 0) break;
     request.append(buffer, static_cast<size_t>(got));
@@ -70,7 +23,7 @@ bool ServerConnection::send(std::string_view bytes) {
   size_t sent = 0;
   while (sent < bytes.size()) {
     if (stopping_) return false;
-    if (!ready(socket_, true)) continue;
+    if (!socketReady(socket_, true)) continue;
     int chunk = ::send(socket_, bytes.data() + sent, static_cast<int>(std::min<size_t>(bytes.size() - sent, 65536)), 0);
     if (chunk <= 0) return false;
     sent += static_cast<size_t>(chunk);
@@ -86,7 +39,7 @@ void ServerConnection::reset() {
 void ServerConnection::holdUntilClosed() {
   char buffer[4096];
   while (!stopping_) {
-    if (!ready(socket_, false)) continue;
+    if (!socketReady(socket_)) continue;
     if (recv(socket_, buffer, sizeof buffer, 0) <= 0) {
       peerClosed_ = true;
       return;
@@ -118,7 +71,7 @@ std::string FaultyServer::lastRequest() const {
 
 void FaultyServer::serve() {
   while (!stopping_) {
-    if (!ready(listener_, false)) continue;
+    if (!socketReady(listener_)) continue;
     SOCKET client = accept(listener_, nullptr, nullptr);
     if (client == INVALID_SOCKET) continue;
     ++connections_;

@@ -1,49 +1,12 @@
 #include "support/scriptedServer.h"
 
-#include <ws2tcpip.h>
-
 #include <algorithm>
-#include <cstdlib>
 
-namespace {
-struct WinsockUser {
-  WinsockUser() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-  }
-};
-
-SOCKET bindLoopback(unsigned short port, unsigned short* bound) {
-  static WinsockUser winsock;
-  SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == INVALID_SOCKET) return socket;
-  BOOL reuse = TRUE;
-  setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse), sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(port);
-  if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    closesocket(socket);
-    return INVALID_SOCKET;
-  }
-  int length = sizeof address;
-  getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  *bound = ntohs(address.sin_port);
-  return socket;
-}
-
-size_t contentLength(const std::string& head) {
-  size_t at = head.find("Content-Length:");
-  if (at == std::string::npos) at = head.find("content-length:");
-  return at == std::string::npos ? 0 : std::strtoul(head.c_str() + at + 15, nullptr, 10);
-}
-}  // namespace
+#include "support/loopback.h"
 
 ScriptedServer::ScriptedServer(std::string rawReply, unsigned short port) : reply_(std::move(rawReply)) {
-  listener_ = bindLoopback(port, &port_);
+  listener_ = listenOnLoopback(port, &port_);
   if (listener_ == INVALID_SOCKET) return;
-  listen(listener_, 16);
   thread_ = std::thread([this] { serve(); });
 }
 
@@ -74,11 +37,7 @@ std::string ScriptedServer::lastRequest() const {
 
 void ScriptedServer::serve() {
   while (!stopping_) {
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(listener_, &ready);
-    timeval wait{0, 50000};
-    if (select(0, &ready, nullptr, nullptr, &wait) <= 0) continue;
+    if (!socketReady(listener_)) continue;
     SOCKET client = accept(listener_, nullptr, nullptr);
     if (client == INVALID_SOCKET) continue;
     answer(client);
@@ -92,7 +51,7 @@ void ScriptedServer::answer(SOCKET client) {
   // The head, then as much body as it announces.
   for (;;) {
     size_t end = request.find("\r\n\r\n");
-    if (end != std::string::npos && request.size() >= end + 4 + contentLength(request.substr(0, end))) break;
+    if (end != std::string::npos && request.size() >= end + 4 + announcedLength(request.substr(0, end))) break;
     int got = recv(client, buffer, sizeof buffer, 0);
     if (got <= 0) break;
     request.append(buffer, static_cast<size_t>(got));
