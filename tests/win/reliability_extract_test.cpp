@@ -317,6 +317,7 @@ TEST_F(ReliabilityExtractTest, RepeatedExtractionsLeakNothing) {
   }
   pumpMessages(100);
   DWORD gdiBefore = gdiHandleCount();
+  ASSERT_GT(gdiBefore, 0u) << "the GDI count is readable";
   DWORD windowsBefore = windowCount();
   size_t privateBefore = privateBytes();
   int wrong = 0;

@@ -29,12 +29,6 @@ int rounds(int byDefault) {
   return value > 0 ? value : byDefault;
 }
 
-// USER objects: GetGuiResources where it answers; Wine's answers 0, so there the windows.
-DWORD userObjects() {
-  DWORD reported = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  return reported ? reported : windowCount();
-}
-
 struct Figures {
   DWORD gdi;
   DWORD user;
@@ -43,7 +37,7 @@ struct Figures {
 
 Figures sample() {
   pumpMessages(50);
-  return {gdiHandleCount(), userObjects(), privateBytes()};
+  return {gdiHandleCount(), userObjectCount(), privateBytes()};
 }
 
 // Runs `step` for each round after a warm-up of a few, prints the start and end figures and checks
@@ -86,11 +80,11 @@ TEST_F(LongUseTest, TheCountsSeeWhatIsKept) {
   for (HBRUSH brush : kept) DeleteObject(brush);
   EXPECT_EQ(gdiHandleCount(), before);
 
-  DWORD windows = userObjects();
+  DWORD windows = userObjectCount();
   HWND extra = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  EXPECT_GT(userObjects(), windows);
+  EXPECT_GT(userObjectCount(), windows);
   DestroyWindow(extra);
-  EXPECT_EQ(userObjects(), windows);
+  EXPECT_EQ(userObjectCount(), windows);
 }
 
 TEST_F(LongUseTest, FullPaintsKeepEverythingFlat) {

@@ -119,6 +119,19 @@ inline void parkCursor() {
   SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2);
 }
 
+// The main window's controls under the skin, with the real cursor parked; what a case leaves
+// queued (leave notifications, repaints) is handled before the next one.
+class SkinnedControlsTest : public MainWindowTest {
+ protected:
+  void SetUp() override { parkCursor(); }
+  void TearDown() override { pumpMessages(30); }
+};
+
+// The edit field inside a drop-down combo box.
+inline HWND editFieldOf(HWND combo) {
+  return FindWindowExA(combo, nullptr, "Edit", nullptr);
+}
+
 inline ::testing::AssertionResult colourIs(COLORREF actual, COLORREF expected, int tolerance = 3) {
   if (colourNear(actual, expected, tolerance)) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "colour RGB(" << int(GetRValue(actual)) << "," << int(GetGValue(actual))

@@ -12,24 +12,9 @@
 
 namespace {
 
-class ComboTest : public MainWindowTest {
- protected:
-  void SetUp() override { parkCursor(); }
-  void TearDown() override { pumpMessages(30); }
-};
+using ComboTest = SkinnedControlsTest;
 
 constexpr COLORREF kGreen = RGB(0, 255, 0);
-
-WNDPROC procedureOf(HWND window) {
-  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
-}
-HWND editFieldOf(HWND combo) {
-  return FindWindowExA(combo, nullptr, "Edit", nullptr);
-}
-
-void redrawWithChildren(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
 
 // The frame's colour in the middle of the combo box's left edge.
 COLORREF leftEdge(HWND combo) {
@@ -100,7 +85,7 @@ TEST_F(ComboTest, TheEditFieldShowsThroughTheKeyedCopy) {
   EXPECT_EQ(windowPixel(combo, fieldArea.right - 1, fieldArea.top + 1), kGreen);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));
   EXPECT_TRUE(colourIs(windowPixel(combo, 1, 1), whitenedBehind(combo, 1, 1))) << "no magenta, no system frame";
-  redrawWithChildren(combo);
+  repaintNow(combo);
 }
 
 // A test window with one combo box of each style with a button, side by side.
@@ -116,7 +101,7 @@ TEST_F(ComboTest, ADropDownListHasASeventeenPixelButtonAndADropDownAnEighteenPix
   placeTopLeft(pair.window.get());
   pair.window.skin();
   for (HWND combo : {pair.list, pair.dropDown}) {
-    redrawWithChildren(combo);
+    repaintNow(combo);
     SIZE size = windowSize(combo);
     int buttonLeft = size.cx - (combo == pair.list ? 17 : 18) - 2;
     int middle = size.cy / 2;
@@ -151,7 +136,7 @@ TEST_F(ComboTest, TheSelectedItemsTextIsPushedIntoTheComboBoxOnceAtRegistration)
   EXPECT_EQ(textsSet, std::vector<std::string>{"联通"}) << "the drop-down without a selection keeps its text";
 
   // The skin writes the selection in the text area.
-  redrawWithChildren(pair.list);
+  repaintNow(pair.list);
   SIZE size = windowSize(pair.list);
   int dark = 0;
   for (int x = 2; x < size.cx - 20; ++x)
@@ -165,7 +150,7 @@ TEST_F(ComboTest, FocusPaintsTheFrameInTheAccentColourAndLosingItWaitsForTheNext
   placeTopLeft(pair.window.get());
   pair.window.skin();
   HWND combo = pair.list;
-  redrawWithChildren(combo);
+  repaintNow(combo);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));
   SetFocus(combo);
   EXPECT_EQ(recordOf(pair.window.get()).combos[listIndexOf(combo)].hasFocus, 1);
@@ -174,7 +159,7 @@ TEST_F(ComboTest, FocusPaintsTheFrameInTheAccentColourAndLosingItWaitsForTheNext
   SetFocus(pair.dropDown);
   EXPECT_EQ(recordOf(pair.window.get()).combos[listIndexOf(combo)].hasFocus, 0);
   EXPECT_EQ(leftEdge(combo), kRed) << "no repaint when the focus goes";
-  redrawWithChildren(combo);
+  repaintNow(combo);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));
 }
 
@@ -194,7 +179,7 @@ TEST_F(ComboTest, TheMouseEnteringPaintsTheHotLookOnceAndLeavingPaintsItPlain) {
   SendMessageA(combo, WM_MOUSELEAVE, 0, 0);
   EXPECT_EQ(record.hotControlIndex, 0);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));
-  redrawWithChildren(combo);
+  repaintNow(combo);
 }
 
 TEST_F(ComboTest, ASimpleComboBoxKeepsTwoPixelsOfItsListUnderTheSkin) {

@@ -275,6 +275,7 @@ TEST_F(SkinCoreTest, EachBackgroundAnswerReplacesTheControlsPreviousBrush) {
   ScreenDc screen;
   HWND edit = control("编辑框_KT");
   DWORD before = gdiHandleCount();
+  ASSERT_GT(before, 0u) << "the GDI count is readable";
   for (int i = 0; i < 50; ++i)
     SendMessageA(window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(edit));
   EXPECT_LE(gdiHandleCount(), before + 2) << "one brush and one bitmap at most";

@@ -289,10 +289,6 @@ COLORREF whitened(COLORREF background) {
   return RGB(mix(GetRValue(background)), mix(GetGValue(background)), mix(GetBValue(background)));
 }
 
-void repaintNow(HWND control) {
-  RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
 void repaintGallery() {
   repaintNow(gallery().window);
   pumpMessages(20);

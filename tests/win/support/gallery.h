@@ -81,17 +81,10 @@ class FlatBackground {
 // The colour the skin shows behind an edit-like control over a background colour: white at the
 // gallery's translucency laid over it.
 COLORREF whitened(COLORREF background);
-// Paints the control now: invalidated (with erasing) and updated, its children too.
-void repaintNow(HWND control);
-// The same for every window of the gallery.
+// Paints every window of the gallery now (repaintNow), then lets what that queued run.
 void repaintGallery();
 // Per channel at most tolerance apart.
 bool coloursNear(COLORREF actual, COLORREF expected, int tolerance = 6);
-
-// The window procedure a window has now.
-inline WNDPROC procedureOf(HWND window) {
-  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
-}
 
 // An engine setting changed for the length of a scope.
 class ScopedSetting {

@@ -55,6 +55,11 @@ DWORD gdiHandleCount() {
   return reported ? reported : tableCount();
 }
 
+DWORD userObjectCount() {
+  DWORD reported = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+  return reported ? reported : windowCount();
+}
+
 DWORD windowCount() {
   DWORD count = 0;
   EnumWindows(countTopLevel, reinterpret_cast<LPARAM>(&count));

@@ -51,5 +51,6 @@ void pumpMessages(DWORD ms) {
   } while (static_cast<int>(until - GetTickCount()) > 0);
 }
 
-DWORD gdiObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
-DWORD userObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS); }
+void repaintNow(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}

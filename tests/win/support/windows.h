@@ -1,5 +1,6 @@
 #pragma once
-// Small helpers the Windows tests share: message boxes of other processes, GDI/USER counts.
+// Small helpers the Windows tests share: message boxes of other processes, pumping, repainting.
+// Counts of GDI and USER objects are in guiObjects.h.
 #include <windows.h>
 
 #include <string>
@@ -11,5 +12,9 @@ std::string windowText(HWND window);
 std::string messageBoxText(HWND box);
 // Pumps this thread's messages for about ms milliseconds.
 void pumpMessages(DWORD ms);
-DWORD gdiObjectCount();
-DWORD userObjectCount();
+// Paints the window now: invalidated (frame included, with erasing) and updated, its children too.
+void repaintNow(HWND window);
+// The window procedure a window has now.
+inline WNDPROC procedureOf(HWND window) {
+  return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+}
