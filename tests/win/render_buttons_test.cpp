@@ -9,7 +9,6 @@
 #include "skin/render/controlFont.h"
 #include "skin/render/edit.h"
 #include "skin/render/registration.h"
-#include "support/guiObjects.h"
 
 namespace {
 
@@ -286,28 +285,6 @@ TEST_F(ButtonsTest, DrawItemIgnoresWindowsThatAreNotRegisteredPushButtons) {
   drawItem(index, item);
   ReleaseDC(loose, item.hDC);
   EXPECT_EQ(clientPixel(loose, 10, 10), kRed);
-}
-
-TEST_F(HoverTest, HoveringAcrossEveryControlAThousandTimesLeaksNoGdiObjects) {
-  std::vector<HWND> controls;
-  for (const char* name : {control::kSaveButton, control::kExtractButton, control::kProxyList, control::kRegion,
-                           control::kQuantity, control::kLeadingPart, control::kPort, control::kCarrier})
-    controls.push_back(control(name));
-  auto hoverAll = [&](int rounds) {
-    for (int round = 0; round < rounds; ++round) {
-      for (HWND each : controls) {
-        SendMessageA(each, WM_MOUSEMOVE, 0, pointParam(3, 3));
-        SendMessageA(each, WM_MOUSELEAVE, 0, 0);
-      }
-      if (round % 50 == 0) pumpMessages(1);
-    }
-    pumpMessages(20);
-  };
-  hoverAll(20);
-  DWORD before = gdiHandleCount();
-  ASSERT_GT(before, 0u) << "the GDI count is readable";
-  hoverAll(1000);
-  EXPECT_LE(gdiHandleCount(), before + 2) << "from " << before;
 }
 
 }  // namespace

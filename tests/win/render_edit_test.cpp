@@ -7,7 +7,6 @@
 #include "skin/render/drawing.h"
 #include "skin/render/edit.h"
 #include "skin/render/registration.h"
-#include "support/guiObjects.h"
 
 namespace {
 
@@ -236,32 +235,6 @@ TEST_F(EditTest, AnEditBoxDeletesItsBackgroundBrushAndBitmapWhenDestroyed) {
   DestroyWindow(box);
   EXPECT_EQ(GetObjectType(brush), 0u);
   EXPECT_EQ(GetObjectType(bitmap), 0u);
-}
-
-TEST_F(EditTest, TypingAThousandKeysIntoTheListBoxLeaksNoGdiObjects) {
-  HWND list = control(control::kProxyList);
-  SetFocus(list);
-  auto type = [&](int keys) {
-    for (int key = 1; key <= keys; ++key) {
-      char typed = key % 40 == 0 ? '\r' : static_cast<char>('a' + key % 26);
-      SendMessageA(list, WM_KEYDOWN, static_cast<WPARAM>(VkKeyScanA(typed) & 0xFF), 0);
-      SendMessageA(list, WM_CHAR, static_cast<WPARAM>(typed), 0);
-      UpdateWindow(list);
-    }
-    pumpMessages(20);
-  };
-  // The system makes a few objects once, for good, when a box first scrolls (a plain edit box does
-  // too); the warm-up goes past that so that only what typing keeps is counted.
-  auto firstVisibleLine = [&] { return SendMessageA(list, EM_GETFIRSTVISIBLELINE, 0, 0); };
-  for (int round = 0; round < 50 && firstVisibleLine() == 0; ++round) type(40);
-  ASSERT_GT(firstVisibleLine(), 0) << "the warm-up scrolls the box";
-  DWORD before = gdiHandleCount();
-  ASSERT_GT(before, 0u) << "the GDI count is readable";
-  type(1000);
-  EXPECT_LE(gdiHandleCount(), before + 2) << "from " << before;
-  EXPECT_GT(GetWindowTextLengthA(list), 1000);
-  SetWindowTextA(list, "");
-  SetFocus(control(control::kPort));
 }
 
 }  // namespace
