@@ -1,0 +1,59 @@
+#pragma once
+// The live check: every candidate is used as an HTTP proxy to fetch the check target, many at once
+// through libcurl's multi interface. A candidate is alive only when what comes back through it is the
+// target's own answer to this very request: the checker sends a fresh token with each check and the
+// target must echo it (see checkTargetAnswer), so a proxy that serves its own page, a cached copy,
+// garbage or an error is dead.
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The query key the checker adds to the check URL, and the path the service answers it on.
+inline constexpr char kCheckTokenKey[] = "token";
+inline constexpr char kCheckPath[] = "/check";
+
+// The body the check target answers to `<check url>?token=<token>`: the only reply counted as alive.
+std::string checkTargetAnswer(std::string_view token);
+
+struct CheckCandidate {
+  std::int64_t id = 0;  // the caller's key; handed back in the outcome
+  std::string address;  // dotted IPv4
+  std::uint16_t port = 0;
+};
+
+enum class CheckVerdict {
+  alive,
+  refused,       // connection refused or reset before a reply
+  timedOut,      // no complete reply within the timeout
+  badStatus,     // an HTTP status other than 200 (also the proxy's own error pages)
+  wrongAnswer,   // a 200 whose body is not the target's answer to this check's token
+  tooLarge,      // the reply passed the size cap
+  brokenReply,   // not HTTP, or closed mid-reply
+};
+
+struct CheckOutcome {
+  std::int64_t id = 0;
+  CheckVerdict verdict = CheckVerdict::refused;
+  std::uint32_t latencyMs = 0;  // whole exchange through the proxy; meaningful when alive
+};
+
+struct CheckSettings {
+  std::string checkUrl;  // http:// or https://; the token is appended as a query parameter
+  std::size_t parallel = 256;
+  std::chrono::milliseconds timeout{5000};
+  std::size_t maxReplyBytes = 64 * 1024;
+};
+
+std::string_view verdictName(CheckVerdict verdict);
+
+// Checks every candidate, at most `settings.parallel` in flight, and calls `onOutcome` on the calling
+// thread as each one ends. Returns early (outcomes not yet delivered are dropped) once `stop` becomes
+// true. Never follows a redirect.
+void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSettings& settings,
+                  const std::function<void(const CheckOutcome&)>& onOutcome,
+                  const std::atomic<bool>* stop = nullptr);
