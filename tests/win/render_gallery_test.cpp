@@ -18,15 +18,15 @@ constexpr DWORD kDefaultShowMs = 15000;
 
 using GalleryPaintTest = GalleryTest;
 
+// A named CALLBACK: a lambda converts to a cdecl pointer, which the 32-bit build refuses.
+BOOL CALLBACK collectChild(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
 std::vector<HWND> galleryWindows() {
   std::vector<HWND> windows{gallery().window};
-  EnumChildWindows(
-      gallery().window,
-      [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumChildWindows(gallery().window, collectChild, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 

@@ -5,15 +5,19 @@
 #include <cstdint>
 
 namespace {
-// The table's layout on 64-bit Windows and in Wine: 65,536 entries of 24 bytes; the owner's
-// process id (low 16 bits) at byte 8, the object type at byte 14 (0 for a free entry).
+// The table's layout in Wine, for 32- and 64-bit programs alike (and on 64-bit Windows): 65,536
+// entries of 24 bytes; the owner's process id (low 16 bits) at byte 8, the object type at byte 14
+// (0 for a free entry). Only the table's place in the process block differs.
 constexpr size_t kTableEntries = 0x10000;
 constexpr size_t kEntrySize = 24;
+#ifdef _WIN64
 constexpr size_t kPebTableOffset = 0xF8;
+#else
+constexpr size_t kPebTableOffset = 0x94;
+#endif
 
 DWORD tableCount() {
-#ifdef _WIN64
-  // mingw's NtCurrentTeb reads gs:[0x30] through a zero-length array, which -O2 flags.
+  // mingw's NtCurrentTeb reads the thread block through a zero-length array, which -O2 flags.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Warray-bounds"
   auto* peb = reinterpret_cast<const std::uint8_t*>(NtCurrentTeb()->ProcessEnvironmentBlock);
@@ -29,9 +33,6 @@ DWORD tableCount() {
     if (entry[14] != 0 && (owner == self || owner == 0)) ++count;
   }
   return count;
-#else
-  return 0;
-#endif
 }
 
 BOOL CALLBACK countChild(HWND, LPARAM count) {
