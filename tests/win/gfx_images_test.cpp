@@ -57,14 +57,21 @@ TEST(Bitmaps, CreateDefaultsTo32BitArgbAndKeepsAlpha) {
   EXPECT_EQ(tooLarge.GetHandle(), nullptr);
 }
 
-TEST(Bitmaps, DisposeTwiceCallsGdiplusOnce) {
+// GDI+ may read the stream an image was decoded from until the image is gone.
+TEST(Decoding, DisposeLetsTheImageGoBeforeItsStreamAndOnlyOnce) {
+  ByteSet png = threeColourPng();
   RowSpy<dll::GdipDisposeImage> dispose;
+  RowSpy<dll::GlobalFree> freeBlock;
+  int blocksFreedBeforeTheImage = -1;
+  dispose.onCall = [&](Gdiplus::GpImage*) { blocksFreedBeforeTheImage = freeBlock.calls; };
   {
-    Bitmap bitmap;
-    ASSERT_TRUE(bitmap.Create(2, 2));
-    EXPECT_TRUE(bitmap.Dispose());
-    EXPECT_FALSE(bitmap.Dispose());
-    EXPECT_FALSE(bitmap.Delete());
+    Image image;
+    ASSERT_TRUE(image.LoadFromBytes(png));
+    EXPECT_TRUE(image.Dispose());
+    EXPECT_EQ(blocksFreedBeforeTheImage, 0) << "the stream went before the image";
+    EXPECT_EQ(freeBlock.calls, 1) << "the stream's block was not freed";
+    EXPECT_FALSE(image.Dispose());
+    EXPECT_FALSE(image.Delete());
   }
   EXPECT_EQ(dispose.calls, 1);
 }
