@@ -99,22 +99,4 @@ TEST_F(ExtractTest, RefusedConnectionLeavesTheListEmptyWithoutAMessage) {
   EXPECT_EQ(controlText(list()), "");
 }
 
-TEST_F(ExtractTest, TenThousandEntriesAllArrive) {
-  std::string entries;
-  std::string expected;
-  for (int i = 0; i < 10000; ++i) {
-    std::string entry = "11." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1:18186";
-    entries += entry + "<BR>";
-    expected += entry + "\r\n";
-  }
-  ScriptedServer service(servicePage(entries), servicePort());
-  click();
-  EXPECT_EQ(controlText(list()), expected);
-  DWORD start = 0, end = 0;
-  SendMessageA(list(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(start, expected.size()) << "caret at the end";
-  EXPECT_EQ(end, expected.size());
-  EXPECT_FALSE(SendMessageA(list(), EM_CANUNDO, 0, 0)) << "appending leaves no undo step";
-}
-
 }  // namespace

@@ -117,23 +117,21 @@ QV_CHILD_SCENARIO(libraryFromTheProgramFolder) {
   return answer();
 }
 
-TEST(RuntimeError, IndexBelowOneShowsErrorFourAndExitsWithMinusOne) {
-  SeenBox box;
-  ChildResult result = runAndCloseBoxes("indexBelowOne", box);
+TEST(RuntimeError, IndexErrorsShowTheirNumberAndMessageThenExitWithMinusOne) {
+  SeenBox below;
+  ChildResult result = runAndCloseBoxes("indexBelowOne", below);
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, kExitMinusOne);
-  EXPECT_EQ(box.count, 1);
-  EXPECT_EQ(box.caption, "错误");
-  EXPECT_EQ(box.text, "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n");
-  EXPECT_FALSE(box.owned);
-}
+  EXPECT_EQ(below.count, 1);
+  EXPECT_EQ(below.caption, "错误");
+  EXPECT_EQ(below.text, "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n");
+  EXPECT_FALSE(below.owned);
 
-TEST(RuntimeError, IndexAboveCountShowsErrorOne) {
-  SeenBox box;
-  ChildResult result = runAndCloseBoxes("indexAboveCount", box);
+  SeenBox above;
+  result = runAndCloseBoxes("indexAboveCount", above);
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exitCode, kExitMinusOne);
-  EXPECT_EQ(box.text, "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n");
+  EXPECT_EQ(above.text, "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n");
 }
 
 TEST(DeclaredFunctions, MissingLibraryIsReportedAtItsFirstCallNotAtStart) {
