@@ -19,13 +19,22 @@ std::string programFolder() {
   return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
 }
 
+// The file a library name stands for: as LoadLibraryA reads it, a name without an extension
+// ("user32", "gdiplus") means the ".dll" file.
+std::string libraryFile(const std::string& name) {
+  size_t dot = name.find_last_of('.');
+  size_t slash = name.find_last_of("\\/");
+  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return hasExtension ? name : name + ".dll";
+}
+
 HMODULE loadNamedLibrary(const char* library) {
   std::string name = library;
   if (name.find(':') != std::string::npos) return LoadLibraryA(library);
   // The program's own folder first, then the system's search order.
   std::string folder = programFolder();
   if (!folder.empty()) {
-    std::string local = folder + name;
+    std::string local = folder + libraryFile(name);
     if (GetFileAttributesA(local.c_str()) != INVALID_FILE_ATTRIBUTES) {
       if (HMODULE module = LoadLibraryA(local.c_str())) return module;
     }

@@ -9,7 +9,7 @@
 
 // The text in UTF-16 (ANSI code page); the string's terminating zero ends it for GDI+.
 std::wstring toWide(const Text& text);
-// A zero-terminated UTF-16 text back in the OEM code page (936 on the systems we serve, as ANSI).
+// A zero-terminated UTF-16 text back in the ANSI code page, the one toWide reads.
 Text fromWide(const wchar_t* text);
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case hex, as StringFromGUID2 writes it.
 Text guidToText(const GUID& guid);

@@ -14,10 +14,12 @@ std::wstring toWide(const Text& text) {
 
 Text fromWide(const wchar_t* text) {
   if (!text) return {};
-  int count = dll::WideCharToMultiByte(CP_OEMCP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  // The ANSI code page, as toWide reads it: a text read back (a font family's name) goes into
+  // the next call unchanged wherever the OEM code page differs from it.
+  int count = dll::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
   if (count <= 1) return {};
   Text narrow(static_cast<size_t>(count), ' ');
-  dll::WideCharToMultiByte(CP_OEMCP, 0, text, -1, narrow.data(), count, nullptr, nullptr);
+  dll::WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), count, nullptr, nullptr);
   narrow.resize(static_cast<size_t>(count - 1));
   return narrow;
 }

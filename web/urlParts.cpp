@@ -92,8 +92,18 @@ int urlPort(std::string_view url) {
 }
 
 Text urlPath(std::string_view url) {
-  int h = gbk::find(url, urlHost(url), 1, true);
-  int slash = gbk::find(url, "/", h, true);
+  // The host is looked for after a scheme written in front: a short host name ("h", "tp", "s")
+  // also occurs inside "http://" or "https://", and its "//" would start the path.
+  int from = 1;
+  Text front = gbk::lowercase(gbk::left(url, 8));
+  if (front == "https://") {
+    from = 9;
+  } else if (gbk::left(front, 7) == "http://") {
+    from = 8;
+  }
+  Text host = urlHost(url);
+  int h = host.empty() ? from : gbk::find(url, host, from, true);
+  int slash = gbk::find(url, "/", h == -1 ? from : h, true);
   if (slash > 0) return gbk::right(url, gbk::length(url) - slash + 1);
   return "/";
 }

@@ -14,5 +14,6 @@ Text urlHost(std::string_view url, bool keepPort = false);
 // The port written after the host (full-width digits accepted), else 443 for https, else 80.
 int urlPort(std::string_view url);
 
-// The object path from the first '/' after the host to the end (query included), or "/".
+// The object path from the first '/' after the host that follows the scheme to the end (query
+// included), or "/".
 Text urlPath(std::string_view url);

@@ -40,11 +40,24 @@ TEST(UrlPath, TakesEverythingFromTheFirstSlashAfterTheHost) {
   EXPECT_EQ(urlPath("http://a.com/a.com/x"), "/a.com/x");
   EXPECT_EQ(urlPath("https://a.com:8443/x?y=/z"), "/x?y=/z");
   EXPECT_EQ(urlPath("http://127.0.0.1:8088/mo.php?sxb=&ports[]2=%31"), "/mo.php?sxb=&ports[]2=%31");
+  EXPECT_EQ(urlPath("a.com:81/x/y"), "/x/y");
+}
+
+// Host names that also occur inside the scheme are looked for after it, never in "http://".
+TEST(UrlPath, ShortHostsAreNotFoundInsideTheScheme) {
+  EXPECT_EQ(urlPath("http://h/x"), "/x");
+  EXPECT_EQ(urlPath("https://s/x"), "/x");
+  EXPECT_EQ(urlPath("http://tp/"), "/");
+  EXPECT_EQ(urlPath("HTTP://P/Q"), "/Q");
+  EXPECT_EQ(urlPath("http://t:8080/a"), "/a");
+  EXPECT_EQ(urlPath("https://h/h/x"), "/h/x");
 }
 
 TEST(UrlPath, IsASlashWhenTheAddressEndsAfterTheHost) {
   EXPECT_EQ(urlPath("example.com"), "/");
   EXPECT_EQ(urlPath("http://example.com"), "/");
+  EXPECT_EQ(urlPath("https://h"), "/");
+  EXPECT_EQ(urlPath("http://p:81"), "/");
   EXPECT_EQ(urlPath(""), "/");
 }
 

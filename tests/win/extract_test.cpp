@@ -5,7 +5,6 @@
 
 #include "buildConfig.h"
 #include "extract/extractHandler.h"
-#include "extract/markers.h"
 #include "support/boxWatcher.h"
 #include "support/mainWindowFixture.h"
 #include "toolkit/controls.h"
@@ -13,14 +12,24 @@
 
 namespace {
 
-std::string servicePage(const std::string& list) {
-  std::string body = std::string("<html><body><h4 cla") + kListStartMarker + list + kListEndMarker + "</body></html>";
-  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\nContent-Length: " +
-         std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
+// The markers byte for byte, the Chinese text as its GBK bytes, apart from the program's own
+// header: a slip there shows here. The contact text is a constant of the build.
+const std::string kStartMarker =
+    "ss=\"STYLE30\">"
+    "\xCC\xE1\xC8\xA1"
+    "IP"
+    "\xB3\xA4\xC6\xDA\xC3\xE2\xB7\xD1"
+    "\xA1\xA3"
+    "\xC7\xEB\xB2\xBB\xD2\xAA\xBE\xAD\xD0\xD0\xB5\xC1\xB0\xE6\xC3\xB0\xD3\xC3\xB0\xE6\xC8\xA8"
+    "\xA1\xA3"
+    "</h4>\r\n<div align=\"center\">\r\n  <p>\r\n    ";
+const std::string kEndMarker =
+    std::string("<br/><font color='red' ") + QUORVELIP_CONTACT + "</font> \r\n  </p>\r\n</div>\r\n";
 
-std::string rawPage(const std::string& body) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+std::string servicePage(const std::string& list) {
+  std::string body = "<html><body><h4 cla" + kStartMarker + list + kEndMarker + "</body></html>";
+  return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\nConnection: close\r\n\r\n" + body;
 }
 
 class ExtractTest : public MainWindowTest {
@@ -48,6 +57,7 @@ class ExtractTest : public MainWindowTest {
 };
 
 TEST_F(ExtractTest, InitialFieldsSendTheDocumentedQueryAndListEachEntry) {
+  ASSERT_EQ(kStartMarker.size(), 93u);
   ScriptedServer service(servicePage("11.0.0.1:18186<BR>11.0.0.2:18186<BR>"), servicePort());
   ASSERT_TRUE(service.listening());
   EXPECT_EQ(click(), 0);
@@ -83,45 +93,10 @@ TEST_F(ExtractTest, SecondClickReplacesTheList) {
   EXPECT_EQ(controlText(list()), "c:3\r\n");
 }
 
-TEST_F(ExtractTest, ReplyWithoutBothMarkersListsNothing) {
-  ScriptedServer service(rawPage("<html>a:1<BR>b:2<BR></html>"), servicePort());
-  setControlText(list(), "old");
-  click();
-  EXPECT_EQ(controlText(list()), "");
-  service.setReply(rawPage(std::string("<h4 cla") + kListStartMarker + "a:1<BR>b:2<BR></p>"));
-  click();
-  EXPECT_EQ(controlText(list()), "") << "start marker without the end marker after it";
-}
-
-TEST_F(ExtractTest, ZeroByteInTheBodyEndsThePage) {
-  std::string body = std::string(kListStartMarker) + "a:1<BR>" + std::string(1, '\0') + "b:2<BR>" + kListEndMarker;
-  ScriptedServer service(rawPage(body), servicePort());
-  click();
-  EXPECT_EQ(controlText(list()), "") << "the end marker lies after the zero byte";
-}
-
 TEST_F(ExtractTest, RefusedConnectionLeavesTheListEmptyWithoutAMessage) {
   setControlText(list(), "old");
   EXPECT_EQ(click(), 0);
   EXPECT_EQ(controlText(list()), "");
-}
-
-TEST_F(ExtractTest, TenThousandEntriesAllArrive) {
-  std::string entries;
-  std::string expected;
-  for (int i = 0; i < 10000; ++i) {
-    std::string entry = "11." + std::to_string(i / 256) + "." + std::to_string(i % 256) + ".1:18186";
-    entries += entry + "<BR>";
-    expected += entry + "\r\n";
-  }
-  ScriptedServer service(servicePage(entries), servicePort());
-  click();
-  EXPECT_EQ(controlText(list()), expected);
-  DWORD start = 0, end = 0;
-  SendMessageA(list(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(start, expected.size()) << "caret at the end";
-  EXPECT_EQ(end, expected.size());
-  EXPECT_FALSE(SendMessageA(list(), EM_CANUNDO, 0, 0)) << "appending leaves no undo step";
 }
 
 }  // namespace

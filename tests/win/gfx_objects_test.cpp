@@ -15,32 +15,35 @@ constexpr Argb kGreen = 0xFF00FF00;
 constexpr Argb kBlue = 0xFF0000FF;
 constexpr Argb kYellow = 0xFFFFFF00;
 
-TEST(GdiObjectModel, DeleteTwiceCallsGdiplusOnceAndReturnsFalseTheSecondTime) {
+// Delete, the destructor and a move together call GDI+ once per object.
+TEST(GdiObjectModel, EachObjectIsDeletedOnceHoweverItEnds) {
   RowSpy<dll::GdipDeletePen> deletePen;
+  RowSpy<dll::GdipDeletePath> deletePath;
+  RowSpy<dll::GdipDeleteBrush> deleteBrush;
   {
     Pen pen;
     ASSERT_TRUE(pen.Create(kRed, 1));
-    EXPECT_NE(pen.GetHandle(), nullptr);
     EXPECT_EQ(pen.native(), pen.GetHandle());
     EXPECT_TRUE(pen.Delete());
     EXPECT_EQ(pen.GetHandle(), nullptr);
     lastStatus = Gdiplus::OutOfMemory;  // untouched when nothing is called
     EXPECT_FALSE(pen.Delete());
     EXPECT_EQ(lastStatus, Gdiplus::OutOfMemory);
-  }  // the destructor's Delete finds the pen unbound
-  EXPECT_EQ(deletePen.calls, 1);
-}
 
-TEST(GdiObjectModel, DestroyingABoundObjectDeletesItOnce) {
-  RowSpy<dll::GdipDeletePath> deletePath;
-  RowSpy<dll::GdipDeleteBrush> deleteBrush;
-  {
+    Pen first;
+    ASSERT_TRUE(first.Create(kRed, 1));
+    GdiHandle handle = first.GetHandle();
+    Pen second(std::move(first));
+    EXPECT_EQ(first.GetHandle(), nullptr);
+    EXPECT_EQ(second.GetHandle(), handle);
+
     GraphicsPath path;
     ASSERT_TRUE(path.Create());
     ASSERT_TRUE(path.AddEllipse(0, 0, 10, 10));
     PathGradientBrush brush;
     ASSERT_TRUE(brush.CreateFromPath(path));
   }
+  EXPECT_EQ(deletePen.calls, 2);
   EXPECT_EQ(deletePath.calls, 1);
   EXPECT_EQ(deleteBrush.calls, 1);
 }
@@ -53,19 +56,6 @@ TEST(GdiObjectModel, CreatingOverABoundObjectDeletesTheOldOne) {
   ASSERT_TRUE(brush.Create(kBlue));
   EXPECT_EQ(deleteBrush.calls, 1);
   EXPECT_EQ(std::get<0>(deleteBrush.lastArguments), first);
-}
-
-TEST(GdiObjectModel, MovingHandsTheHandleOver) {
-  RowSpy<dll::GdipDeletePen> deletePen;
-  {
-    Pen first;
-    ASSERT_TRUE(first.Create(kRed, 1));
-    GdiHandle handle = first.GetHandle();
-    Pen second(std::move(first));
-    EXPECT_EQ(first.GetHandle(), nullptr);
-    EXPECT_EQ(second.GetHandle(), handle);
-  }
-  EXPECT_EQ(deletePen.calls, 1);
 }
 
 TEST(GdiObjectModel, OperationsOnUnboundObjectsFailAndLeaveTheStatus) {

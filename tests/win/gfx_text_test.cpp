@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "gfx/stringFormat.h"
 #include "gfx/toolTip.h"
 #include "gfxTesting.h"
+#include "support/childProcess.h"
+#include "support/unixCommand.h"
 
 namespace {
 
@@ -133,25 +136,80 @@ std::vector<BYTE> renamedFont(const wchar_t* family) {
   return {};
 }
 
+// A copy of DejaVu Sans renamed to `wideName` in a private collection: its family made from the
+// name as text, the name GetName reads back, and whether that text finds the family again.
+struct NameBack {
+  bool made = false;
+  Text name;
+  bool foundAgain = false;
+};
+
+NameBack familyNameBack(const wchar_t* wideName, const Text& name) {
+  NameBack back;
+  std::vector<BYTE> font = renamedFont(wideName);
+  Gdiplus::GpFontCollection* privateFonts = nullptr;
+  if (font.empty() || Gdiplus::DllExports::GdipNewPrivateFontCollection(&privateFonts) != Gdiplus::Ok) return back;
+  Gdiplus::DllExports::GdipPrivateAddMemoryFont(privateFonts, font.data(), static_cast<INT>(font.size()));
+  FontCollection collection;
+  collection.SetHandle(privateFonts);
+  FontFamily family;
+  back.made = family.CreateFromName(name, &collection);
+  back.name = family.GetName();
+  FontFamily again;
+  back.foundAgain = again.CreateFromName(back.name, &collection);
+  family.Delete();
+  again.Delete();
+  Gdiplus::DllExports::GdipDeletePrivateFontCollection(&privateFonts);
+  return back;
+}
+
 TEST(Fonts, AThirtyOneCharacterFamilyNameComesBackWhole) {
   // 31 UTF-16 characters: the most GDI+'s 32-character name buffer holds.
   const wchar_t* longName = L"Quorvelip测试字体名称ABCDEFGHIJKLMNOP";
   ASSERT_EQ(std::wcslen(longName), 31u);
-  std::vector<BYTE> font = renamedFont(longName);
-  ASSERT_FALSE(font.empty()) << "no TrueType data for DejaVu Sans";
+  NameBack back = familyNameBack(longName, "Quorvelip测试字体名称ABCDEFGHIJKLMNOP");
+  ASSERT_TRUE(back.made) << "no TrueType data for DejaVu Sans";
+  EXPECT_EQ(back.name, Text("Quorvelip测试字体名称ABCDEFGHIJKLMNOP"));
+  EXPECT_TRUE(back.foundAgain);
+}
 
-  Gdiplus::GpFontCollection* privateFonts = nullptr;
-  ASSERT_EQ(Gdiplus::DllExports::GdipNewPrivateFontCollection(&privateFonts), Gdiplus::Ok);
-  ASSERT_EQ(Gdiplus::DllExports::GdipPrivateAddMemoryFont(privateFonts, font.data(), static_cast<INT>(font.size())),
-            Gdiplus::Ok);
-  FontCollection collection;
-  collection.SetHandle(privateFonts);
+// Where the ANSI and OEM code pages differ (a Western system: 1252 and 437), a family name read
+// back must still name its family: text goes to UTF-16 and comes back in the same code page.
+constexpr char kCodePageResult[] = "code-page-result.txt";
 
-  FontFamily family;
-  ASSERT_TRUE(family.CreateFromName("Quorvelip测试字体名称ABCDEFGHIJKLMNOP", &collection));
-  EXPECT_EQ(family.GetName(), Text("Quorvelip测试字体名称ABCDEFGHIJKLMNOP"));
-  family.Delete();
-  Gdiplus::DllExports::GdipDeletePrivateFontCollection(&privateFonts);
+QV_CHILD_SCENARIO(familyNameUnderWesternCodePages) {
+  int result = 2;  // the two code pages are the same
+  if (GetACP() != GetOEMCP()) {
+    ULONG_PTR token = startGdiplus();
+    const wchar_t* wideName = L"Quorvelip Crème Brûlée";
+    char name[64] = {};
+    WideCharToMultiByte(CP_ACP, 0, wideName, -1, name, sizeof name, nullptr, nullptr);
+    NameBack back = familyNameBack(wideName, name);
+    stopGdiplus(token);
+    result = !back.made ? 3 : back.name == name && back.foundAgain ? 0 : 1;
+  }
+  std::ofstream(kCodePageResult) << result;
+  return result;
+}
+
+// Wine takes a process's code pages from its Unix locale, so the child starts from the Unix side.
+TEST(TextConversion, AFamilyNameReadBackFindsItsFamilyWhereTheCodePagesDiffer) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::string program = unixPathOf(self);
+  char wine[MAX_PATH] = {};
+  if (program.empty() || !GetEnvironmentVariableA("QUORVELIP_WINE", wine, MAX_PATH))
+    GTEST_SKIP() << "needs Wine, whose code pages follow each process's locale, started by scripts/wine-exec";
+  DeleteFileA(kCodePageResult);
+  std::string result;
+  auto finished = [&] { return static_cast<bool>(std::ifstream(kCodePageResult) >> result); };
+  std::string command =
+      "env LC_ALL=C " + std::string(wine) + " " + program + " --child familyNameUnderWesternCodePages";
+  ASSERT_TRUE(runUnixCommand("/usr/bin/env", command, finished, 60000)) << "the child gave no result";
+  ASSERT_NE(result, "2") << "the child did not get two code pages (LC_ALL=C)";
+  ASSERT_NE(result, "3") << "no TrueType data for DejaVu Sans";
+  EXPECT_EQ(result, "0") << "the name came back in another code page";
+  DeleteFileA(kCodePageResult);
 }
 
 // The columns of the canvas that hold any pixel other than the background.

@@ -8,9 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +20,7 @@
 #include "support/mainWindowFixture.h"
 #include "support/memoryWatch.h"
 #include "support/responsivenessProbe.h"
+#include "support/scratchFiles.h"
 #include "support/windows.h"
 #include "toolkit/controls.h"
 #include "web/urlParts.h"
@@ -108,11 +107,6 @@ std::function<std::string(std::uint64_t, size_t)> fillerThen(std::string filler,
       piece.append(filler, at, take - piece.size());
     return piece;
   };
-}
-
-std::string fileBytes(const char* name) {
-  std::ifstream file(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 int reliabilityRounds(int byDefault) {
@@ -260,6 +254,11 @@ TEST_F(ReliabilityExtractTest, HundredThousandEntriesAllArrive) {
   MemoryWatch memory;
   ClickOutcome outcome = click();
   memory.stop();
+  DWORD start = 0, end = 0;
+  SendMessageA(list(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, listing.expected.size()) << "caret at the end";
+  EXPECT_EQ(end, listing.expected.size());
+  EXPECT_FALSE(SendMessageA(list(), EM_CANUNDO, 0, 0)) << "appending leaves no undo step";
   expectSurvived(outcome, listing.expected, "100,000 entries");
   std::printf("  100,000 entries (%.1f MiB of list): private bytes peak %.1f MiB above the start\n",
               listing.list.size() / double(kMiB), memory.peakGrowth() / double(kMiB));

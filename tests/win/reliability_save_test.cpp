@@ -1,5 +1,6 @@
 // "保存" when ip.txt cannot be written: held open by another process, in a folder that refuses
-// writing, on a full disk. No box, no crash, the list unchanged, and the next save works again.
+// writing, on a full disk. No box, no crash, the list unchanged, the previous ip.txt (or its
+// absence) exactly as it was, no scratch file left, and the next save works again.
 // scripts/soak passes QUORVELIP_READONLY_FOLDER and QUORVELIP_FULL_FOLDER (a read-only mount and a
 // tiny full one); without them the cases use what this system offers, or are skipped.
 #include <aclapi.h>
@@ -8,24 +9,20 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include "extract/saveHandler.h"
 #include "support/boxWatcher.h"
 #include "support/childProcess.h"
 #include "support/mainWindowFixture.h"
+#include "support/scratchFiles.h"
+#include "support/unixCommand.h"
 #include "toolkit/controls.h"
 
 namespace {
 
 constexpr char kHeldText[] = "kept by the other program\r\n";
 constexpr char kEventsVariable[] = "QUORVELIP_HOLD_EVENTS";
-
-std::string fileBytes(const char* name) {
-  std::ifstream file(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 std::string environment(const char* name) {
   const char* value = std::getenv(name);
@@ -52,32 +49,55 @@ QV_CHILD_SCENARIO(holdIpTxt) {
   return waited == WAIT_OBJECT_0 ? 0 : 2;
 }
 
-// Whether the folder lists the name (a link to a device has no attributes to ask for).
-bool listed(const char* name) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(name, &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  FindClose(search);
-  return true;
+ULONGLONG diskSize(const std::string& folder) {
+  ULARGE_INTEGER free{}, total{};
+  if (!GetDiskFreeSpaceExA(folder.c_str(), &free, &total, nullptr)) return 0;
+  return total.QuadPart;
 }
 
-bool underWine() {
-  return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
+// A folder on a disk with 16 KiB free: the one scripts/soak gives, else (as root under Wine) a
+// 64 KiB memory file system mounted for the case and taken down at its end.
+class FullFolder {
+ public:
+  static constexpr ULONGLONG kSize = 64 * 1024;
 
-// Runs a Unix command from this Windows process (Wine starts Unix executables) and waits until
-// `name` is listed or not, as `listedAfter` says, since Wine gives no usable handle to wait on.
-bool runUnixCommand(const char* program, std::string command, const char* name, bool listedAfter) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-    return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  for (int i = 0; i < 500 && listed(name) != listedAfter; ++i) Sleep(10);
-  return listed(name) == listedAfter;
-}
+  FullFolder() : path_(environment("QUORVELIP_FULL_FOLDER")) {
+    if (!path_.empty()) return;
+    if (!underWine()) return;
+    unixPath_ = "/tmp/quorvelip-full-" + std::to_string(GetCurrentProcessId());
+    path_ = "Z:" + unixPath_;
+    for (char& c : path_) c = c == '/' ? '\\' : c;
+    CreateDirectoryA(path_.c_str(), nullptr);
+    mounted_ = runUnixCommand("/bin/mount", "mount -t tmpfs -o size=64k tmpfs " + unixPath_,
+                              [&] { return diskSize(path_) == kSize; });
+    if (!mounted_) {
+      RemoveDirectoryA(path_.c_str());
+      path_.clear();
+      return;
+    }
+    HANDLE filler = CreateFileA((path_ + "\\filler").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string bytes(48 * 1024, 'f');
+    DWORD written = 0;
+    WriteFile(filler, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(filler);
+  }
+  ~FullFolder() {
+    if (!mounted_) return;
+    for (const std::string& name : folderEntries(path_)) DeleteFileA((path_ + "\\" + name).c_str());
+    runUnixCommand("/bin/umount", "umount " + unixPath_, [&] { return diskSize(path_) != kSize; });
+    RemoveDirectoryA(path_.c_str());
+  }
+  FullFolder(const FullFolder&) = delete;
+  FullFolder& operator=(const FullFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::string unixPath_;
+  bool mounted_ = false;
+};
 
 // Enters a folder for one case and comes back to the test's own folder at its end.
 class InFolder {
@@ -124,9 +144,12 @@ TEST_F(SaveFaultTest, FileHeldOpenByAnotherProcess) {
 
   int boxes = -1;
   std::string listAfter;
+  std::set<std::string> entriesBefore, entriesAfter;
   ChildResult child = runChild("holdIpTxt", 60000, [&](DWORD) {
     if (boxes >= 0 || WaitForSingleObject(held, 0) != WAIT_OBJECT_0) return;
+    entriesBefore = folderEntries();
     boxes = save();
+    entriesAfter = folderEntries();
     listAfter = controlText(list());
     SetEvent(release);
   });
@@ -138,6 +161,7 @@ TEST_F(SaveFaultTest, FileHeldOpenByAnotherProcess) {
   EXPECT_EQ(boxes, 0) << "a box for a file another program holds";
   EXPECT_EQ(listAfter, listed);
   EXPECT_EQ(fileBytes("ip.txt"), kHeldText) << "the held file was touched";
+  EXPECT_EQ(entriesAfter, entriesBefore) << "the failed save left a file behind";
   expectNextSaveWorks(listed);
 }
 
@@ -190,31 +214,31 @@ TEST_F(SaveFaultTest, FolderThatRefusesWriting) {
   expectNextSaveWorks(listed);
 }
 
-// A disk with no room: a tiny full mount given by scripts/soak, else (under Wine) ip.txt made a
-// link to /dev/full, where every write fails as on a full disk.
-TEST_F(SaveFaultTest, FullDisk) {
+// A disk with no room: neither the previous ip.txt nor its absence may suffer from the save.
+TEST_F(SaveFaultTest, FullDiskKeepsThePreviousFileOrNone) {
   std::string listed;
   for (int i = 0; i < 20000; ++i)
     listed += "110.51." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256) + ":18186\r\n";
   setControlText(list(), listed);
-
-  std::string folder = environment("QUORVELIP_FULL_FOLDER");
-  if (!folder.empty()) {
-    InFolder inside(folder);
+  {
+    FullFolder full;
+    if (full.path().empty())
+      GTEST_SKIP() << "no full disk to write to: scripts/soak provides one (QUORVELIP_FULL_FOLDER), "
+                      "or run as root under Wine to mount one";
+    InFolder inside(full.path());
     ASSERT_TRUE(inside.entered());
     DeleteFileA("ip.txt");
+    std::set<std::string> before = folderEntries();
     EXPECT_EQ(save(), 0);
-    // Truncated first, then written as far as there was room: never more than the list.
+    EXPECT_EQ(folderEntries(), before) << "a file was left where there was none";
+
+    std::ofstream("ip.txt", std::ios::binary) << "older list\r\n";
+    before = folderEntries();
+    EXPECT_EQ(save(), 0);
     std::string kept = fileBytes("ip.txt");
-    EXPECT_LT(kept.size(), listed.size());
-    EXPECT_EQ(kept, listed.substr(0, kept.size()));
+    EXPECT_TRUE(kept == "older list\r\n") << "ip.txt now holds " << kept.size() << " bytes: " << kept.substr(0, 40);
+    EXPECT_EQ(folderEntries(), before) << "the failed save left a file behind";
     DeleteFileA("ip.txt");
-  } else {
-    if (!underWine()) GTEST_SKIP() << "no full disk to write to: scripts/soak provides one (QUORVELIP_FULL_FOLDER)";
-    ASSERT_TRUE(runUnixCommand("/bin/ln", "ln -s /dev/full ip.txt", "ip.txt", true)) << "could not link to /dev/full";
-    EXPECT_EQ(save(), 0);
-    // Wine cannot delete a link to a device; and reading it would never end.
-    ASSERT_TRUE(runUnixCommand("/bin/rm", "rm -f ip.txt", "ip.txt", false)) << "the link to /dev/full stays";
   }
   EXPECT_EQ(controlText(list()), listed);
   expectNextSaveWorks(listed);

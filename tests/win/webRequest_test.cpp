@@ -3,6 +3,8 @@
 // (winsock2 before windows.h)
 #include <gtest/gtest.h>
 
+#include "gfx/declared.h"
+#include "support/rowSpy.h"
 #include "web/requestHeaders.h"
 #include "web/webRequest.h"
 
@@ -29,30 +31,23 @@ TEST(WebRequest, GetsTheBodyWithTheDefaultHeaders) {
   EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(server.port())), std::string::npos);
 }
 
-TEST(WebRequest, BodyTextEndsAtItsFirstZeroByte) {
-  ScriptedServer server(reply("", std::string("before\0after", 12)));
-  EXPECT_EQ(webGetText(server.url()), "before");
-  EXPECT_EQ(webRequest(server.url()).size(), 12u) << "the byte set keeps every byte";
-}
-
-TEST(WebRequest, LargeBodyArrivesWhole) {
+TEST(WebRequest, BodyArrivesWholeAndItsTextEndsAtTheFirstZeroByte) {
   std::string body;
   for (int i = 0; body.size() < 300000; ++i) body += std::to_string(i) + "<BR>";
+  body += std::string("\0after", 6);
   ScriptedServer server(reply("", body));
   ByteSet received = webRequest(server.url());
-  EXPECT_EQ(std::string(received.begin(), received.end()), body);
+  EXPECT_EQ(std::string(received.begin(), received.end()), body) << "the byte set keeps every byte";
+  EXPECT_EQ(webGetText(server.url()), body.substr(0, body.size() - 6));
 }
 
-TEST(WebRequest, ReturnsTheCookiesTheReplySet) {
+TEST(WebRequest, ReturnsTheCookiesTheReplySetAndNoneForALineWithoutSemicolon) {
   ScriptedServer server(reply("Set-Cookie: a=1; path=/\r\nSet-Cookie: b=2; HttpOnly\r\n", "x"));
   Text cookies;
   webRequest(server.url(), {.returnedCookies = &cookies});
   EXPECT_EQ(cookies, "a=1; b=2");
-}
 
-TEST(WebRequest, CookieLineWithoutSemicolonGivesNoCookies) {
-  ScriptedServer server(reply("Set-Cookie: a=1\r\n", "x"));
-  Text cookies = "stale";
+  server.setReply(reply("Set-Cookie: a=1\r\n", "x"));
   webRequest(server.url(), {.returnedCookies = &cookies});
   EXPECT_EQ(cookies, "");
 }
@@ -78,17 +73,14 @@ TEST(WebRequest, RedirectAddressIsTheLocationOrElseTheWholeHeaderBlock) {
   EXPECT_EQ(redirect, headers);
 }
 
-TEST(WebRequest, PostSendsTheTextBodyAndHandsBackItsBytes) {
+TEST(WebRequest, MethodOnePostsTheTextBodyAndHandsBackItsBytesMethodTwoSendsItWithGet) {
   ScriptedServer server(reply("", "ok"));
   ByteSet body;
   webRequest(server.url("/form"), {.method = 1, .postText = "a=%31&b=2", .postBytes = &body});
   EXPECT_EQ(server.lastRequest().rfind("POST /form HTTP/1.1\r\n", 0), 0u);
   EXPECT_EQ(server.lastRequest().substr(server.lastRequest().size() - 9), "a=%31&b=2");
   EXPECT_EQ(body, toBytes("a=%31&b=2"));
-}
 
-TEST(WebRequest, MethodTwoSendsGetWithABody) {
-  ScriptedServer server(reply("", "ok"));
   webRequest(server.url("/x"), {.method = 2, .postText = "k=v"});
   EXPECT_EQ(server.lastRequest().rfind("GET /x HTTP/1.1\r\n", 0), 0u);
   EXPECT_EQ(server.lastRequest().substr(server.lastRequest().size() - 3), "k=v");
@@ -112,6 +104,66 @@ TEST(WebRequest, RefusedConnectionGivesNoBodyAndBlankReplyHeaders) {
   EXPECT_EQ(headers.find("HTTP/"), Text::npos);
   EXPECT_EQ(redirect, headers);
   EXPECT_EQ(webGetText(url), "");
+}
+
+// What the routine opened WinINet with.
+struct OpenedWith {
+  DWORD access = 0;
+  std::string proxy;
+};
+
+OpenedWith openFor(std::string_view url, const std::optional<Text>& proxy, std::string* body = nullptr) {
+  RowSpy<dll::InternetOpenA> open;
+  OpenedWith seen;
+  open.onCall = [&](LPCSTR, DWORD access, LPCSTR proxyText, LPCSTR, DWORD) {
+    seen.access = access;
+    seen.proxy = proxyText ? proxyText : "(none)";
+  };
+  ByteSet received = webRequest(url, {.proxy = proxy});
+  if (body) *body = toText(received);
+  return seen;
+}
+
+// The target has nothing listening: only through the proxy does a reply come.
+TEST(WebRequest, AGivenProxyIsUsedAsHttpEqualsProxyAndAnEmptyOneStillCounts) {
+  ScriptedServer proxy(reply("", "through the proxy"));
+  ASSERT_TRUE(proxy.listening());
+  std::string target = "http://127.0.0.1:" + std::to_string(closedLoopbackPort()) + "/mo.php?a=1";
+  std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.port());
+  std::string body;
+  OpenedWith opened = openFor(target, proxyAddress, &body);
+  EXPECT_EQ(opened.access, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
+  EXPECT_EQ(opened.proxy, "http=" + proxyAddress);
+  EXPECT_EQ(body, "through the proxy");
+  EXPECT_EQ(proxy.lastRequest().rfind("GET " + target + " HTTP/1.1\r\n", 0), 0u) << proxy.lastRequest();
+
+  opened = openFor(target, Text());
+  EXPECT_EQ(opened.access, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
+  EXPECT_EQ(opened.proxy, "http=");
+
+  opened = openFor(target, std::nullopt);
+  EXPECT_EQ(opened.access, static_cast<DWORD>(INTERNET_OPEN_TYPE_DIRECT));
+}
+
+// No host: the connection is refused before anything is sent.
+TEST(WebRequest, ARequestThatCannotBeOpenedLeavesEveryCallerVariableAsItWas) {
+  Text cookies = "a=1", returned = "r=2", headers = "X-Mine: 1", redirect = "before", replyHeaders = "before";
+  ByteSet postBytes;
+  ByteSet body = webRequest("http:///mo.php", {.method = 1,
+                                               .postText = "k=v",
+                                               .cookies = &cookies,
+                                               .returnedCookies = &returned,
+                                               .headers = &headers,
+                                               .redirectAddress = &redirect,
+                                               .postBytes = &postBytes,
+                                               .responseHeaders = &replyHeaders});
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(cookies, "a=1");
+  EXPECT_EQ(returned, "r=2");
+  EXPECT_EQ(headers, "X-Mine: 1") << "no default header was appended";
+  EXPECT_EQ(redirect, "before");
+  EXPECT_EQ(replyHeaders, "before");
+  EXPECT_TRUE(postBytes.empty());
 }
 
 }  // namespace

@@ -21,6 +21,11 @@ class BoxWatcher {
   const std::string& caption() const { return caption_; }
   const std::string& text() const { return text_; }
   bool hadOwner() const { return hadOwner_; }
+  // The icon the box showed (null without one).
+  HICON icon() const { return icon_; }
+  // Whether every other visible top-level window of the box's thread was disabled while it
+  // showed, as a task-modal box without owner does.
+  bool disabledItsThread() const { return disabledItsThread_; }
 
  private:
   void watch();
@@ -30,5 +35,7 @@ class BoxWatcher {
   std::string caption_;
   std::string text_;
   bool hadOwner_ = false;
+  HICON icon_ = nullptr;
+  bool disabledItsThread_ = false;
   std::thread thread_;
 };
