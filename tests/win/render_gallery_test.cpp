@@ -1,11 +1,14 @@
-// The gallery as a whole: painting every family over and over leaves no GDI object and no back
-// buffer behind. "--child showGallery" shows the gallery for a while (for a screenshot).
+// The gallery as a whole: the registration passes run again subclass nothing twice, and painting
+// every family over and over leaves no GDI object and no back buffer behind. "--child
+// showGallery" shows the gallery for a while (for a screenshot).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
 #include "skin/engine.h"
+#include "skin/properties.h"
+#include "skin/render/registration.h"
 #include "support/childProcess.h"
 #include "support/gallery.h"
 #include "support/guiObjects.h"
@@ -54,6 +57,55 @@ TEST_F(GalleryPaintTest, AThousandPaintsOfTheGalleryLeaveNoGdiObjectAndNoBackBuf
 
   EXPECT_LE(gdiHandleCount(), before);
   EXPECT_EQ(skinEngine().backBuffers().count(), 0);
+}
+
+// The sizes of the control lists the passes fill.
+std::vector<int> listSizes(const WindowRecord& record) {
+  return {record.buttons.count(),   record.edits.count(),        record.combos.count(),  record.listLikes.count(),
+          record.trackBars.count(), record.progressBars.count(), record.upDowns.count(), record.headers.count()};
+}
+
+using RegistrationTest = GalleryTest;
+
+TEST_F(RegistrationTest, RunningThePassesAgainOnEveryParentSubclassesNoControlTwice) {
+  std::vector<int> before = listSizes(galleryRecord());
+  for (HWND parent : {g().window, g().groupBox, g().tab, g().pictureBox})
+    runRegistrationPasses(galleryRecordIndex(), parent);
+  EXPECT_EQ(listSizes(galleryRecord()), before);
+  // A control that is its own saved procedure calls itself until the stack runs out.
+  int registered = 0;
+  for (HWND window : galleryWindows()) {
+    if (window == g().window || listIndexOf(window) < 1) continue;
+    ++registered;
+    ASSERT_NE(savedProcedureOf(window), procedureOf(window)) << "control " << window;
+  }
+  EXPECT_GE(registered, 12) << "check box, radio button, edit boxes, combo box and the rest";
+  paintGallery(galleryWindows(), 0);
+}
+
+TEST_F(RegistrationTest, APassGivenNoParentLeavesTopLevelWindowsAlone) {
+  struct Loose {
+    const char* className;
+    DWORD style;
+  };
+  std::vector<HWND> loose;
+  for (Loose kind : {Loose{"BUTTON", BS_PUSHBUTTON}, Loose{"BUTTON", BS_AUTOCHECKBOX}, Loose{"EDIT", 0},
+                     Loose{"COMBOBOX", CBS_DROPDOWN}})
+    loose.push_back(CreateWindowExA(0, kind.className, "", WS_POPUP | kind.style, 0, 0, 60, 20, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr));
+  std::vector<WNDPROC> procedures;
+  for (HWND window : loose) procedures.push_back(procedureOf(window));
+  std::vector<int> before = listSizes(galleryRecord());
+
+  for (auto pass : {registerPushButtons, registerCheckAndRadioButtons, registerEditBoxes, registerComboBoxes,
+                    registerListLikeControls, runRegistrationPasses})
+    pass(galleryRecordIndex(), nullptr);
+  EXPECT_EQ(listSizes(galleryRecord()), before);
+  for (std::size_t i = 0; i < loose.size(); ++i) {
+    EXPECT_EQ(procedureOf(loose[i]), procedures[i]) << "top-level window " << i;
+    EXPECT_EQ(listIndexOf(loose[i]), 0);
+    DestroyWindow(loose[i]);
+  }
 }
 
 QV_CHILD_SCENARIO(showGallery) {

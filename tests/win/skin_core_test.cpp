@@ -2,9 +2,14 @@
 // message handler's rows (sizes, colour answers, change notifications, timers, teardown).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
+#include <vector>
 
 #include "app/startup.h"
+#include "gfx/brush.h"
+#include "gfx/path.h"
 #include "resources/pictures.h"
 #include "skin/background.h"
 #include "skin/controlColours.h"
@@ -426,4 +431,76 @@ TEST_F(SkinCoreTest, TheClientRectangleInWindowCoordinatesReservesScrollBars) {
   EXPECT_EQ(inner.right - inner.left, client.right);
 }
 
+// ---- Drawing routines ----
+
+TEST_F(SkinCoreTest, ColourConversionSwapsRedAndBlueAndSetsTheAlpha) {
+  EXPECT_EQ(toArgb(RGB(34, 202, 221), 120), 0x7822CADDu);
+  EXPECT_EQ(toArgb(RGB(34, 202, 221), 120, false), 0xFF22CADDu);
+  EXPECT_EQ(toArgb(RGB(255, 0, 0), 255), 0xFFFF0000u);
+  EXPECT_EQ(toArgb(RGB(0, 0, 255), 0), 0x000000FFu);
+}
+
+// A white bitmap to draw on and read back.
+struct Canvas {
+  Bitmap bitmap;
+  Graphics graphics;
+  Canvas(int width, int height) {
+    bitmap.Create(width, height);
+    graphics.FromImage(bitmap);
+    graphics.Clear(0xFFFFFFFF);
+  }
+};
+
+// The pixels of a 100 x 100 rounded rectangle with that corner size, filled black.
+std::vector<Argb> roundedRectanglePixels(float corner) {
+  Canvas canvas(120, 120);
+  GraphicsPath path;
+  path.Create();
+  addRoundedRectangle(path, 10, 10, 100, 100, corner);
+  SolidBrush black;
+  black.Create(0xFF000000);
+  canvas.graphics.FillPath(black, path);
+  std::vector<Argb> pixels;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 120; ++x) pixels.push_back(canvas.bitmap.GetPixel(x, y));
+  return pixels;
+}
+
+TEST_F(SkinCoreTest, CornerSizesAreClampedToOneAndAHundred) {
+  std::vector<Argb> one = roundedRectanglePixels(1);
+  std::vector<Argb> hundred = roundedRectanglePixels(100);
+  EXPECT_EQ(roundedRectanglePixels(0), one);
+  EXPECT_EQ(roundedRectanglePixels(-5), one);
+  EXPECT_EQ(roundedRectanglePixels(150), hundred);
+  EXPECT_NE(roundedRectanglePixels(40), one) << "inside the range the corner shapes the figure";
+  EXPECT_NE(roundedRectanglePixels(40), hundred);
+}
+
+// Layers of black at alpha 128 on each row of a column across a horizontal line: each layer
+// keeps half of what lies under it.
+std::vector<int> glowLayers(int rings) {
+  Canvas canvas(60, 40);
+  GraphicsPath path;
+  path.Create();
+  // A quarter pixel off the grid, so that a pen of width w covers exactly w rows.
+  path.AddLine(5, 20.25f, 55, 20.25f);
+  drawGlow(canvas.graphics, path, rings, kBlack, 128);
+  std::vector<int> layers;
+  for (int y = 10; y < 30; ++y) {
+    double kept = static_cast<double>(canvas.bitmap.GetPixel(30, y) & 0xFF) / 255;
+    layers.push_back(static_cast<int>(std::lround(std::log(kept) / std::log(127.0 / 255))));
+  }
+  return layers;
+}
+
+TEST_F(SkinCoreTest, AGlowStrokesThePathOnceForEachRingWidenedByOne) {
+  for (int rings : {1, 2, 3}) {
+    SCOPED_TRACE(rings);
+    std::vector<int> layers = glowLayers(rings);
+    int total = 0;
+    for (int layer : layers) total += layer;
+    EXPECT_EQ(total, rings * (rings + 1) / 2) << "rings of width 1, 2, ... rings";
+    EXPECT_EQ(*std::max_element(layers.begin(), layers.end()), rings) << "every ring crosses the path";
+  }
+}
 }  // namespace
