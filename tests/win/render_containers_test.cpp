@@ -5,7 +5,6 @@
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/container.h"
-#include "skin/render/registration.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -51,22 +50,6 @@ TEST_F(ContainersTest, GroupBoxAndTabControlAreSkinnedContainersWhoseChildrenAre
 
   for (HWND inside : {g().groupEdit, g().groupCheck, g().groupRadio, g().tabCombo})
     EXPECT_EQ(ownerIndexOf(inside), galleryRecordIndex()) << "a control inside a container is skinned";
-}
-
-TEST_F(ContainersTest, RegisteringTheSameContainerTwiceLeavesTheFirstRecordAlone) {
-  int group = containerIndex(g().groupBox);
-  int count = galleryRecord().containers.count();
-  WNDPROC saved = savedProcedureOf(g().groupBox);
-
-  EXPECT_EQ(registerContainer(g().groupBox, RGB(1, 2, 3), 200, 0, 1), group);
-
-  EXPECT_EQ(galleryRecord().containers.count(), count);
-  EXPECT_EQ(container(g().groupBox).bodyColour, 0u);
-  EXPECT_EQ(container(g().groupBox).alpha, kGalleryTranslucency);
-  EXPECT_EQ(container(g().groupBox).skinned, 1);
-  EXPECT_EQ(container(g().groupBox).border, 0);
-  EXPECT_EQ(savedProcedureOf(g().groupBox), saved);
-  EXPECT_EQ(procedureOf(g().groupBox), containerProcedure);
 }
 
 TEST_F(ContainersTest, AnEditBoxInsideGetsAWhitenedPatternBrushFromItsContainer) {

@@ -2,6 +2,8 @@
 // border in the buffer, the hover fade and the caption buttons' actions.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "skin/captionButtons.h"
 #include "skin/frame.h"
 #include "skinTesting.h"
@@ -370,29 +372,12 @@ class RequestWindow {
 
 struct PointerCase {
   POINT at;
-  WORD cursor;  // the system cursor's id
+  WORD cursor;  // the system cursor's id after a move there
   WPARAM press;
 };
 
-TEST_F(SkinFrameTest, AResizableWindowSizesFromThreePixelEdgesAndTenPixelCorners) {
-  const PointerCase cases[] = {
-      {{3, 100}, 32644, 0xF001},
-      {{4, 100}, 32512, kNothing},
-      {{297, 100}, 32644, 0xF002},
-      {{296, 100}, 32512, kNothing},
-      {{150, 3}, 32645, 0xF003},
-      {{150, 4}, 32512, kDrag},
-      {{150, 197}, 32645, 0xF006},
-      {{150, 196}, 32512, kNothing},
-      {{10, 10}, 32642, 0xF004},
-      {{11, 11}, 32512, kDrag},
-      {{10, 190}, 32643, 0xF007},
-      {{290, 190}, 32642, 0xF008},
-      {{289, 189}, 32512, kNothing},
-      // The top-right corner lies under the caption buttons: the cursor shows it, a press is theirs.
-      {{290, 10}, 32643, kNothing},
-  };
-  RequestWindow window(1);
+void expectPointerCases(int resizable, std::initializer_list<PointerCase> cases) {
+  RequestWindow window(resizable);
   for (const PointerCase& c : cases) {
     SCOPED_TRACE(testing::Message() << "at " << c.at.x << "," << c.at.y);
     EXPECT_EQ(window.cursorAfterMoveTo(c.at), systemCursor(c.cursor));
@@ -400,17 +385,32 @@ TEST_F(SkinFrameTest, AResizableWindowSizesFromThreePixelEdgesAndTenPixelCorners
   }
 }
 
+TEST_F(SkinFrameTest, AResizableWindowSizesFromThreePixelEdgesAndTenPixelCorners) {
+  expectPointerCases(1, {
+                            {{3, 100}, 32644, 0xF001},
+                            {{4, 100}, 32512, kNothing},
+                            {{297, 100}, 32644, 0xF002},
+                            {{296, 100}, 32512, kNothing},
+                            {{150, 3}, 32645, 0xF003},
+                            {{150, 4}, 32512, kDrag},
+                            {{150, 197}, 32645, 0xF006},
+                            {{150, 196}, 32512, kNothing},
+                            {{10, 10}, 32642, 0xF004},
+                            {{11, 11}, 32512, kDrag},
+                            {{10, 190}, 32643, 0xF007},
+                            {{290, 190}, 32642, 0xF008},
+                            {{289, 189}, 32512, kNothing},
+                            // The top-right corner lies under the caption buttons: a press there is theirs.
+                            {{290, 10}, 32643, kNothing},
+                        });
+}
+
 TEST_F(SkinFrameTest, AFixedSizeWindowKeepsTheArrowDragsByTheCaptionAndSizesBelowIt) {
-  const PointerCase cases[] = {
-      {{3, 100}, 32512, 0xF001},  {{150, 3}, 32512, kDrag},      {{10, 10}, 32512, kDrag},
-      {{10, 190}, 32512, 0xF007}, {{150, 100}, 32512, kNothing},
-  };
-  RequestWindow window(0);
-  for (const PointerCase& c : cases) {
-    SCOPED_TRACE(testing::Message() << "at " << c.at.x << "," << c.at.y);
-    EXPECT_EQ(window.cursorAfterMoveTo(c.at), systemCursor(c.cursor));
-    EXPECT_EQ(window.requestAfterPressAt(c.at), c.press);
-  }
+  expectPointerCases(0, {{{3, 100}, 32512, 0xF001},
+                         {{150, 3}, 32512, kDrag},
+                         {{10, 10}, 32512, kDrag},
+                         {{10, 190}, 32512, 0xF007},
+                         {{150, 100}, 32512, kNothing}});
 }
 
 int heightOf(HWND window) {
