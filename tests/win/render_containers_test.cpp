@@ -3,6 +3,7 @@
 // caption.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "skin/engine.h"
@@ -67,31 +68,42 @@ std::vector<Answerer> answerers() {
   return {{"the skinned window", gallery().window}, {"a container", gallery().groupBox}};
 }
 
-TEST_F(ContainersTest, EditsAndLabelsGetAPatternOfTheWhitenedSkinThatEachAnswerReplaces) {
+// A combo box answers for its own edit field, which the others leave to it.
+TEST_F(ContainersTest, EditBoxesGetAPatternOfTheWhitenedSkinThatEachAnswerReplaces) {
   HWND comboField = FindWindowExA(g().tabCombo, nullptr, "Edit", nullptr);
   ASSERT_NE(comboField, nullptr);
-  ControlDc edit(g().groupEdit);
-  for (const Answerer& answerer : answerers()) {
+  std::vector<std::pair<Answerer, HWND>> cases;
+  for (const Answerer& answerer : answerers()) cases.emplace_back(answerer, g().groupEdit);
+  cases.emplace_back(Answerer{"a combo box", g().tabCombo}, comboField);
+  for (const auto& [answerer, edit] : cases) {
     SCOPED_TRACE(answerer.name);
-    SetTextColor(edit.dc, RGB(1, 2, 3));
-    LRESULT brush = sendColour(answerer.window, WM_CTLCOLOREDIT, edit.dc, g().groupEdit);
-    EXPECT_EQ(brush, getProperty(g().groupEdit, prop::kColourBrush));
+    ControlDc dc(edit);
+    SetTextColor(dc.dc, RGB(1, 2, 3));
+    LRESULT brush = sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, edit);
+    EXPECT_EQ(brush, getProperty(edit, prop::kColourBrush));
     LOGBRUSH kind{};
     GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof kind, &kind);
     EXPECT_EQ(kind.lbStyle, static_cast<UINT>(BS_PATTERN));
-    auto bitmap = getPropertyAs<HGDIOBJ>(g().groupEdit, prop::kBrushBitmap);
-    EXPECT_EQ(GetObjectType(bitmap), static_cast<DWORD>(OBJ_BITMAP));
-    EXPECT_EQ(GetBkMode(edit.dc), TRANSPARENT);
-    EXPECT_EQ(GetTextColor(edit.dc), textColourOf(g().groupEdit));
+    auto bitmap = getPropertyAs<HGDIOBJ>(edit, prop::kBrushBitmap);
+    BITMAP picture{};
+    ASSERT_EQ(GetObjectA(bitmap, sizeof picture, &picture), static_cast<int>(sizeof picture));
+    RECT client;
+    GetClientRect(edit, &client);
+    EXPECT_EQ(picture.bmWidth, client.right) << "the skin behind the client area";
+    EXPECT_EQ(picture.bmHeight, client.bottom);
+    EXPECT_EQ(GetBkMode(dc.dc), TRANSPARENT);
+    EXPECT_EQ(GetTextColor(dc.dc), textColourOf(edit));
 
-    sendColour(answerer.window, WM_CTLCOLORSTATIC, edit.dc, g().groupEdit);
+    sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, edit);
     EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(brush)), 0u) << "the previous brush is deleted";
     EXPECT_EQ(GetObjectType(bitmap), 0u);
-
-    // The field of a combo box keeps the system colours; its combo box answers for it.
+    if (answerer.window == g().tabCombo) continue;
     LONG_PTR fieldBrush = getProperty(comboField, prop::kColourBrush);
-    sendColour(answerer.window, WM_CTLCOLOREDIT, edit.dc, comboField);
+    sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, comboField);
     EXPECT_EQ(getProperty(comboField, prop::kColourBrush), fieldBrush);
+    // Labels and other static controls get the same background.
+    EXPECT_NE(sendColour(answerer.window, WM_CTLCOLORSTATIC, dc.dc, edit), 0);
+    EXPECT_EQ(GetObjectType(getPropertyAs<HGDIOBJ>(edit, prop::kBrushBitmap)), static_cast<DWORD>(OBJ_BITMAP));
   }
 }
 
