@@ -11,5 +11,6 @@ void createMainWindow();
 // The whole program: start-up, message loop, shut-down. Returns the process exit code.
 int runProgram();
 
-// Runs once when the program ends normally.
+// Runs once when the program ends normally: destroys the skin engine with its records and
+// tables, then shuts GDI+ down. The application icon is shared (LoadIconA) and is not destroyed.
 void shutDown();

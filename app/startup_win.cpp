@@ -7,6 +7,7 @@
 #include "app/events.h"
 #include "app/mainWindow.h"
 #include "gfx/declared.h"
+#include "gfx/gdiplusStartup.h"
 #include "skin/engine.h"
 #include "toolkit/messageLoop.h"
 #include "toolkit/runtimeError.h"
@@ -14,17 +15,6 @@
 namespace {
 constexpr WORD kIconResourceId = 129;
 constexpr char kIconGroupName[] = "DEFAULT_ICON";
-
-ULONG_PTR startGdiplusToken() {
-  Gdiplus::GdiplusStartupInput input{};
-  input.GdiplusVersion = 1;
-  input.DebugEventCallback = nullptr;
-  input.SuppressBackgroundThread = FALSE;
-  input.SuppressExternalCodecs = FALSE;
-  ULONG_PTR token = 0;
-  dll::GdiplusStartup(&token, &input, nullptr);  // the status is not examined
-  return token;
-}
 
 HICON loadApplicationIcon() {
   HMODULE program = dll::GetModuleHandleA(nullptr);
@@ -36,7 +26,7 @@ HICON loadApplicationIcon() {
 
 void initialiseModules() {
   SkinSettings& settings = skinEngine().settings();
-  settings.gdiplusToken = startGdiplusToken();
+  startGdiplus();
   settings.applicationIcon = loadApplicationIcon();
   settings.firstSizeFlag = 1;
   settings.skinEnabled = 1;
@@ -63,4 +53,8 @@ int runProgram() {
   return exitCode;
 }
 
-void shutDown() { destroySkinEngine(); }
+void shutDown() {
+  // The engine and the records it still holds first: nothing may use GDI+ after it is shut down.
+  destroySkinEngine();
+  stopGdiplus();
+}

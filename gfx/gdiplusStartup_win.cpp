@@ -5,6 +5,7 @@
 ULONG_PTR gdiplusToken = 0;
 
 ULONG_PTR startGdiplus(UINT32 version) {
+  if (gdiplusToken) return gdiplusToken;
   Gdiplus::GdiplusStartupInput input;  // no debug callback, background thread, external codecs
   input.GdiplusVersion = version;
   ULONG_PTR token = 0;
@@ -13,6 +14,9 @@ ULONG_PTR startGdiplus(UINT32 version) {
   return token;
 }
 
-void stopGdiplus(ULONG_PTR token) {
+void stopGdiplus() {
+  if (!gdiplusToken) return;
+  ULONG_PTR token = gdiplusToken;
+  gdiplusToken = 0;
   dll::GdiplusShutdown(token);
 }

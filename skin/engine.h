@@ -41,8 +41,7 @@ class SkinEngine {
   SkinEngine();
   SkinEngine(const SkinEngine&) = delete;
   SkinEngine& operator=(const SkinEngine&) = delete;
-  // Destroys the application icon, shuts GDI+ down, frees every remaining window record with its
-  // buffers, and the tables.
+  // Frees every remaining window record with its buffers, and the tables.
   virtual ~SkinEngine();
 
   // The message handler of every skinned top-level window (installed through the stub below).
@@ -77,9 +76,6 @@ class SkinEngine {
   int currentCaptionHit() const { return currentCaptionHit_; }
   void setCurrentCaptionHit(int button) { currentCaptionHit_ = button; }
 
-  // Shuts GDI+ down with the start-up token; runs at most once (at WM_QUIT or destruction).
-  void shutDownGdiplus();
-
   // The bound stubs: a window procedure and a caption action that reach the single engine.
   static LRESULT CALLBACK messageHandlerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static void captionActionStub(int recordIndex, int button);
@@ -90,7 +86,6 @@ class SkinEngine {
   BackBufferTable backBuffers_;
   int borderInset_ = 0;
   int currentCaptionHit_ = 0;
-  bool gdiplusShutDown_ = false;
 };
 
 void createSkinEngine();

@@ -14,9 +14,9 @@ SkinEngine::SkinEngine() {
   settings_.skinBaseColour = dll::GetSysColor(COLOR_BTNFACE);
 }
 
+// The application icon comes from LoadIconA and is shared: it is not destroyed. GDI+ is shut down
+// by the shut-down routine once the engine is gone.
 SkinEngine::~SkinEngine() {
-  if (settings_.applicationIcon) dll::DestroyIcon(settings_.applicationIcon);
-  shutDownGdiplus();
   for (auto& record : windowRecords_)
     if (record) releaseFrameBuffers(*record);
   windowRecords_.clear();
@@ -27,12 +27,6 @@ SkinEngine::~SkinEngine() {
     dll::DeleteDC(entry.dc);
   }
   backBuffers_.clear();
-}
-
-void SkinEngine::shutDownGdiplus() {
-  if (gdiplusShutDown_ || !settings_.gdiplusToken) return;
-  gdiplusShutDown_ = true;
-  dll::GdiplusShutdown(settings_.gdiplusToken);
 }
 
 WindowRecord* SkinEngine::recordAt(int index) {

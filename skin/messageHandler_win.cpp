@@ -46,7 +46,10 @@ void onSize(WindowRecord& record, int recordIndex) {
 }
 
 void onSetText(const WindowRecord& record, int recordIndex, LPARAM lParam) {
-  if (record.titleDrawn && record.captionInteractive) redrawTitle(recordIndex, reinterpret_cast<const char*>(lParam));
+  if (!record.titleDrawn || !record.captionInteractive) return;
+  // A null text is the empty title; the window text is still the old one here.
+  auto text = reinterpret_cast<const char*>(lParam);
+  redrawTitle(recordIndex, text ? text : "");
 }
 
 LRESULT paintFrame(WindowRecord& record, int recordIndex, HWND window, WPARAM wParam, LPARAM lParam) {
@@ -176,9 +179,6 @@ LRESULT SkinEngine::handleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       break;
     case WM_PAINT:
       return paintFrame(*record, n, window, wParam, lParam);
-    case WM_QUIT:
-      shutDownGdiplus();
-      break;
     case WM_QUERYOPEN:
       record->minimised = 0;
       break;

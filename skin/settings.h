@@ -6,8 +6,7 @@
 #include "toolkit/valueModel.h"
 
 struct SkinSettings {
-  ULONG_PTR gdiplusToken = 0;
-  HICON applicationIcon = nullptr;  // drawn in the caption; destroyed with the engine
+  HICON applicationIcon = nullptr;  // drawn in the caption; shared (LoadIconA), never destroyed
   int firstSizeFlag = 0;            // the first WM_SIZE does not ask for a full repaint
   int skinEnabled = 0;              // gates the registration passes and the colour messages
   int globalTranslucency = 0;       // alpha of the white over backgrounds behind edit-like controls

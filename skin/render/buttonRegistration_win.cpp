@@ -52,15 +52,10 @@ void storeFont(ButtonRecord& entry, const ControlFont& font) {
   entry.fontSize = font.size;
   entry.fontStyle = font.style;
 }
-
-WindowRecord* passRecord(int recordIndex) {
-  if (!skinEngineExists() || !skinEngine().settings().skinEnabled) return nullptr;
-  return skinEngine().recordAt(recordIndex);
-}
 }  // namespace
 
 void registerPushButtons(int recordIndex, HWND parent) {
-  WindowRecord* record = passRecord(recordIndex);
+  WindowRecord* record = recordForPass(recordIndex, parent);
   if (!record) return;
   forEachChildOfClass(parent, "BUTTON", [&](HWND button) {
     LONG style = styleOf(button);
@@ -74,12 +69,11 @@ void registerPushButtons(int recordIndex, HWND parent) {
 }
 
 void registerCheckAndRadioButtons(int recordIndex, HWND parent) {
-  WindowRecord* record = passRecord(recordIndex);
+  WindowRecord* record = recordForPass(recordIndex, parent);
   if (!record) return;
-  // No duplicate test here: the pass runs once per parent.
   forEachChildOfClass(parent, "BUTTON", [&](HWND button) {
     LONG style = styleOf(button);
-    if (isOwnerDrawn(style)) return;
+    if (isOwnerDrawn(style) || findControlRecord(record->buttons, button)) return;
     ButtonKind kind;
     if (isAutoRadioType(style))
       kind = kRadioButton;

@@ -19,14 +19,15 @@ void pushSelectedText(HWND combo) {
 }  // namespace
 
 void registerComboBoxes(int recordIndex, HWND parent) {
-  if (!skinEngineExists() || !skinEngine().settings().skinEnabled) return;
-  WindowRecord* record = skinEngine().recordAt(recordIndex);
+  WindowRecord* record = recordForPass(recordIndex, parent);
   if (!record) return;
   forEachChildOfClass(parent, "ComboBox", [&](HWND combo) {
-    int slot = takeRecordSlot(record->combos);
-    record->combos[slot].window = combo;
-    pushSelectedText(combo);
-    record->combos[slot].savedProcedure = subclassRegisteredControl(combo, comboProcedure, slot, recordIndex);
+    if (!findControlRecord(record->combos, combo)) {
+      // Before the subclass: the text goes to the system's procedure.
+      pushSelectedText(combo);
+      enterControl(recordIndex, record->combos, combo, comboProcedure);
+    }
+    // Its edit field is registered whether the combo box was new or not; it is skipped when known.
     if (HWND field = dll::FindWindowExA(combo, nullptr, "Edit", nullptr)) registerEditField(recordIndex, field);
   });
 }

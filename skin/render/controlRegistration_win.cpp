@@ -5,9 +5,9 @@
 #include "skin/subclass.h"
 
 WindowRecord* recordForPass(int recordIndex, HWND parent) {
-  WindowRecord* record = skinEngine().recordAt(recordIndex);
-  if (!record || !parent || !skinEngine().settings().skinEnabled) return nullptr;
-  return record;
+  // Without a parent, FindWindowExA would walk the top-level windows.
+  if (!parent || !skinEngineExists() || !skinEngine().settings().skinEnabled) return nullptr;
+  return skinEngine().recordAt(recordIndex);
 }
 
 WNDPROC subclassRegisteredControl(HWND control, WNDPROC procedure, int slot, int recordIndex) {

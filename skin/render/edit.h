@@ -9,7 +9,8 @@
 // The procedure every registered edit box is subclassed with.
 LRESULT CALLBACK editProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Enters the edit box in the window record's edit list and subclasses it (no duplicate test).
+// Enters the edit box in the window record's edit list and subclasses it; one already there is
+// left alone.
 void registerEditField(int recordIndex, HWND edit);
 
 // The 1-based index of the box in the record's edit list, 0 when it is not there.

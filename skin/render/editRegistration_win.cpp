@@ -7,10 +7,7 @@
 void registerEditField(int recordIndex, HWND edit) {
   WindowRecord* record = skinEngine().recordAt(recordIndex);
   if (!record) return;
-  int slot = takeRecordSlot(record->edits);
-  record->edits[slot].window = edit;
-  record->edits[slot].savedProcedure = subclassRegisteredControl(edit, editProcedure, slot, recordIndex);
-  setPropertyTo(edit, prop::kTextColour, kBlack);
+  if (enterControl(recordIndex, record->edits, edit, editProcedure)) setPropertyTo(edit, prop::kTextColour, kBlack);
 }
 
 int findEditRecord(int recordIndex, HWND edit) {
@@ -19,10 +16,8 @@ int findEditRecord(int recordIndex, HWND edit) {
 }
 
 void registerEditBoxes(int recordIndex, HWND parent) {
-  if (!skinEngineExists() || !skinEngine().settings().skinEnabled || !skinEngine().recordAt(recordIndex)) return;
-  forEachChildOfClass(parent, "Edit", [&](HWND edit) {
-    if (!findEditRecord(recordIndex, edit)) registerEditField(recordIndex, edit);
-  });
+  if (!recordForPass(recordIndex, parent)) return;
+  forEachChildOfClass(parent, "Edit", [&](HWND edit) { registerEditField(recordIndex, edit); });
   // The combo-box pass registers the edit fields inside drop-down combo boxes as well.
   registerComboBoxes(recordIndex, parent);
 }

@@ -13,7 +13,8 @@
 void runRegistrationPasses(int recordIndex, HWND parent);
 
 // The passes, each given (window record index, parent window); each does nothing while the
-// skin-enabled flag is clear.
+// skin-enabled flag is clear or without a parent, and leaves a control already in its family's
+// list alone, so a pass run twice subclasses nothing twice.
 void registerPushButtons(int recordIndex, HWND parent);
 void registerCheckAndRadioButtons(int recordIndex, HWND parent);
 // Edit boxes, then the combo-box pass and the edit fields inside the combo boxes.

@@ -1,7 +1,16 @@
-// The main window as start-up creates it: every control's class, geometry, text and styles.
+// The main window as start-up creates it: every control's class, geometry, text and styles; the
+// engine settings start-up makes, and the order of shut-down.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "app/startup.h"
+#include "gfx/gdiplusStartup.h"
+#include "gfx/image.h"
+#include "skin/engine.h"
+#include "support/childProcess.h"
 #include "support/mainWindowFixture.h"
+#include "support/rowSpy.h"
 #include "support/windows.h"
 
 namespace {
@@ -36,8 +45,13 @@ constexpr DWORD kLineNot = ES_MULTILINE | WS_VSCROLL | WS_HSCROLL | ES_READONLY 
 const Expected kControls[] = {
     // The skin turns push buttons owner-drawn; the type bits are checked on their own below.
     {"按钮2", "Button", {104, 224, 176, 264}, "保存", 0, BS_BITMAP | BS_ICON, 0},
-    {"编辑框1", "Edit", {200, 32, 440, 272}, "", ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL,
-     ES_AUTOHSCROLL | WS_HSCROLL | ES_READONLY, WS_EX_CLIENTEDGE},
+    {"编辑框1",
+     "Edit",
+     {200, 32, 440, 272},
+     "",
+     ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL | WS_VSCROLL,
+     ES_AUTOHSCROLL | WS_HSCROLL | ES_READONLY,
+     WS_EX_CLIENTEDGE},
     {"透明标签5", "QvTransparentLabel", {24, 152, 64, 176}, "地区：", WS_CLIPSIBLINGS, 0, WS_EX_TRANSPARENT},
     {"编辑框_DQ", "Edit", {78, 157, 166, 177}, "", kLine, kLineNot, WS_EX_CLIENTEDGE},
     {"按钮1", "Button", {16, 224, 88, 264}, "提取", 0, BS_BITMAP | BS_ICON, 0},
@@ -141,5 +155,81 @@ TEST_F(MainWindowTest, CarrierBoxTakesTypedTextThatIsNoItem) {
   SetWindowTextA(carrier, "铁通");
   EXPECT_EQ(windowText(carrier), "铁通");
   SetWindowTextA(carrier, "全部运营商");
+}
+// ---- Start-up and shut-down, each in a fresh process ----
+
+// Counts a mismatch and says which, so the parent's output names it.
+void check(bool holds, const char* what, int& failures) {
+  if (holds) return;
+  std::printf("start-up/shut-down: %s\n", what);
+  std::fflush(stdout);
+  ++failures;
+}
+
+// The settings as the module initialisers leave them, before the skin entry changes any.
+QV_CHILD_SCENARIO(startUpSettings) {
+  createSkinEngine();
+  initialiseModules();
+  const SkinSettings& settings = skinEngine().settings();
+  int failures = 0;
+  check(settings.firstSizeFlag == 1, "first-size flag 1", failures);
+  check(settings.skinEnabled == 1, "skin-enabled flag 1", failures);
+  check(settings.globalTranslucency == 160, "global translucency 160", failures);
+  check(settings.translucencyGiven == 0, "no translucency given yet", failures);
+  check(settings.accentColour == 0xDDCA22, "accent colour 0xDDCA22", failures);
+  check(settings.controlOption2 == 1, "control option 2 = 1", failures);
+  check(settings.applicationIcon == LoadIconA(GetModuleHandleA(nullptr), "DEFAULT_ICON"),
+        "the application icon from DEFAULT_ICON", failures);
+  check(gdiplusToken != 0, "GDI+ started through gfx's start-up, whose token shut-down uses", failures);
+  Bitmap bitmap;
+  check(bitmap.Create(4, 4), "GDI+ usable", failures);
+  return failures;
+}
+
+TEST(StartUp, SetsTheEngineSettingsBeforeTheSkinEntry) {
+  ChildResult result = runChild("startUpSettings", 60000);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, 0u) << "mismatches, named above";
+}
+
+bool engineAliveAtGdiplusShutdown = false;
+void noteEngineAtGdiplusShutdown() {
+  engineAliveAtGdiplusShutdown = skinEngineExists();
+}
+
+// The token of the GDI+ the running program uses, noted when the user closes the window.
+ULONG_PTR runningToken = 0;
+void CALLBACK closeMainWindow(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  runningToken = gdiplusToken;
+  PostMessageA(mainForm().window(), WM_CLOSE, 0, 0);
+}
+
+// The whole program: start-up, the message loop until the window is closed, shut-down.
+QV_CHILD_SCENARIO(startUpAndShutDown) {
+  RowSpy<dll::GdiplusShutdown> gdiplusShutdowns;
+  RowSpy<dll::DestroyIcon> iconsDestroyed;
+  RowSpy<dll::GdiplusShutdown>::onCall = [](ULONG_PTR) { noteEngineAtGdiplusShutdown(); };
+  SetTimer(nullptr, 0, 500, closeMainWindow);
+  int exitCode = runProgram();
+  int failures = 0;
+  check(exitCode == 0, "the program returns 0", failures);
+  check(gdiplusShutdowns.calls == 1, "GDI+ is shut down exactly once", failures);
+  check(!engineAliveAtGdiplusShutdown, "the engine and its records are gone before GDI+ is shut down", failures);
+  ULONG_PTR token = std::get<0>(RowSpy<dll::GdiplusShutdown>::lastArguments);
+  check(token != 0 && token == runningToken, "with the token of the GDI+ the program ran on", failures);
+  check(iconsDestroyed.calls == 0, "the shared application icon is not destroyed", failures);
+  ICONINFO info{};
+  HICON icon = LoadIconA(GetModuleHandleA(nullptr), "DEFAULT_ICON");
+  check(GetIconInfo(icon, &info) != FALSE, "the application icon is still valid", failures);
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return failures;
+}
+
+TEST(ShutDown, TearsTheEngineDownThenShutsGdiplusDownOnceAndLeavesTheSharedIcon) {
+  ChildResult result = runChild("startUpAndShutDown", 60000);
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exitCode, 0u) << "mismatches, named above";
 }
 }  // namespace

@@ -74,19 +74,6 @@ TEST_F(ButtonsTest, TakesOverPushButtonsCheckBoxesAndAutoRadioButtonsOnly) {
   EXPECT_EQ(buttonRecord(zoo.push).text, "推");
 }
 
-TEST_F(ButtonsTest, RunningThePushButtonPassAgainRegistersNothingTwice) {
-  TestWindow window(WS_POPUP, 200, 100);
-  HWND first = addControl(window.get(), "BUTTON", "一", BS_PUSHBUTTON, 4, 4, 60, 24);
-  HWND second = addControl(window.get(), "BUTTON", "二", BS_PUSHBUTTON, 70, 4, 60, 24);
-  placeTopLeft(window.get());
-  int index = window.skin();
-  registerPushButtons(index, window.get());
-  EXPECT_EQ(recordOf(window.get()).buttons.count(), 2);
-  EXPECT_EQ(listIndexOf(first), 1);
-  EXPECT_EQ(listIndexOf(second), 2);
-  EXPECT_NE(savedProcedureOf(second), buttonProcedure) << "not subclassed a second time";
-}
-
 TEST_F(ButtonsTest, TheFirstButtonFillsTheEmptyRecordAndLaterOnesAppend) {
   TestWindow window(WS_POPUP, 200, 100);
   placeTopLeft(window.get());

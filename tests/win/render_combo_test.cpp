@@ -1,5 +1,6 @@
-// Combo boxes under the skin: registration with their edit field, the colour answer for that field,
-// the keyed copy that leaves the children visible, the button of each style, focus and hover.
+// Combo boxes under the skin: registration with their edit field, the keyed copy that leaves the
+// children visible, the button of each style, focus and hover. The colour answer for the field is
+// tested in render_containers with the other answers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -45,32 +46,6 @@ TEST_F(ComboTest, TheCarrierComboBoxAndItsEditFieldAreRegistered) {
   ASSERT_GE(listIndexOf(field), 1);
   EXPECT_EQ(record.edits[listIndexOf(field)].window, field);
   EXPECT_EQ(procedureOf(field), editProcedure);
-}
-
-TEST_F(ComboTest, TheComboBoxAnswersItsEditFieldWithTheWhitenedBackground) {
-  HWND combo = control(control::kCarrier);
-  HWND field = editFieldOf(combo);
-  HDC dc = GetDC(field);
-  SetTextColor(dc, RGB(1, 2, 3));
-  SetBkMode(dc, OPAQUE);
-  auto brush = reinterpret_cast<HGDIOBJ>(
-      SendMessageA(combo, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field)));
-  EXPECT_EQ(GetTextColor(dc), 0u) << "the field's Kj_Ztys";
-  EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
-  EXPECT_EQ(brush, getPropertyAs<HGDIOBJ>(field, prop::kColourBrush));
-  EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
-  auto bitmap = getPropertyAs<HGDIOBJ>(field, prop::kBrushBitmap);
-  BITMAP picture{};
-  ASSERT_EQ(GetObjectA(bitmap, sizeof picture, &picture), static_cast<int>(sizeof picture));
-  RECT client;
-  GetClientRect(field, &client);
-  EXPECT_EQ(picture.bmWidth, client.right);
-  EXPECT_EQ(picture.bmHeight, client.bottom);
-
-  SendMessageA(combo, WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(field));
-  EXPECT_EQ(GetObjectType(brush), 0u) << "each answer replaces the previous brush";
-  EXPECT_EQ(GetObjectType(bitmap), 0u);
-  ReleaseDC(field, dc);
 }
 
 TEST_F(ComboTest, TheEditFieldShowsThroughTheKeyedCopy) {

@@ -1,11 +1,14 @@
-// Group boxes and tab controls on the gallery: registration, the container window procedure's
-// answers for the controls inside, and the painted frame and caption.
+// Group boxes and tab controls on the gallery: registration, the answers to the colour and change
+// messages of the controls inside (the same as the skinned window's), and the painted frame and
+// caption.
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/container.h"
-#include "skin/render/registration.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -53,85 +56,117 @@ TEST_F(ContainersTest, GroupBoxAndTabControlAreSkinnedContainersWhoseChildrenAre
     EXPECT_EQ(ownerIndexOf(inside), galleryRecordIndex()) << "a control inside a container is skinned";
 }
 
-TEST_F(ContainersTest, RegisteringTheSameContainerTwiceLeavesTheFirstRecordAlone) {
-  int group = containerIndex(g().groupBox);
-  int count = galleryRecord().containers.count();
-  WNDPROC saved = savedProcedureOf(g().groupBox);
+// ---- Colour and change messages ----
+// The skinned window's message handler and a container's procedure answer them by the same rules;
+// each case runs for both.
 
-  EXPECT_EQ(registerContainer(g().groupBox, RGB(1, 2, 3), 200, 0, 1), group);
-
-  EXPECT_EQ(galleryRecord().containers.count(), count);
-  EXPECT_EQ(container(g().groupBox).bodyColour, 0u);
-  EXPECT_EQ(container(g().groupBox).alpha, kGalleryTranslucency);
-  EXPECT_EQ(container(g().groupBox).skinned, 1);
-  EXPECT_EQ(container(g().groupBox).border, 0);
-  EXPECT_EQ(savedProcedureOf(g().groupBox), saved);
-  EXPECT_EQ(procedureOf(g().groupBox), containerProcedure);
+struct Answerer {
+  const char* name;
+  HWND window;
+};
+std::vector<Answerer> answerers() {
+  return {{"the skinned window", gallery().window}, {"a container", gallery().groupBox}};
 }
 
-TEST_F(ContainersTest, AnEditBoxInsideGetsAWhitenedPatternBrushFromItsContainer) {
-  ControlDc edit(g().groupEdit);
-  LRESULT brush = sendColour(g().groupBox, WM_CTLCOLOREDIT, edit.dc, g().groupEdit);
+// A combo box answers for its own edit field, which the others leave to it.
+TEST_F(ContainersTest, EditBoxesGetAPatternOfTheWhitenedSkinThatEachAnswerReplaces) {
+  HWND comboField = FindWindowExA(g().tabCombo, nullptr, "Edit", nullptr);
+  ASSERT_NE(comboField, nullptr);
+  std::vector<std::pair<Answerer, HWND>> cases;
+  for (const Answerer& answerer : answerers()) cases.emplace_back(answerer, g().groupEdit);
+  cases.emplace_back(Answerer{"a combo box", g().tabCombo}, comboField);
+  for (const auto& [answerer, edit] : cases) {
+    SCOPED_TRACE(answerer.name);
+    ControlDc dc(edit);
+    SetTextColor(dc.dc, RGB(1, 2, 3));
+    LRESULT brush = sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, edit);
+    EXPECT_EQ(brush, getProperty(edit, prop::kColourBrush));
+    LOGBRUSH kind{};
+    GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof kind, &kind);
+    EXPECT_EQ(kind.lbStyle, static_cast<UINT>(BS_PATTERN));
+    auto bitmap = getPropertyAs<HGDIOBJ>(edit, prop::kBrushBitmap);
+    BITMAP picture{};
+    ASSERT_EQ(GetObjectA(bitmap, sizeof picture, &picture), static_cast<int>(sizeof picture));
+    RECT client;
+    GetClientRect(edit, &client);
+    EXPECT_EQ(picture.bmWidth, client.right) << "the skin behind the client area";
+    EXPECT_EQ(picture.bmHeight, client.bottom);
+    EXPECT_EQ(GetBkMode(dc.dc), TRANSPARENT);
+    EXPECT_EQ(GetTextColor(dc.dc), textColourOf(edit));
 
-  ASSERT_NE(brush, 0);
-  EXPECT_EQ(brush, getProperty(g().groupEdit, prop::kColourBrush));
-  EXPECT_NE(getProperty(g().groupEdit, prop::kBrushBitmap), 0);
-  LOGBRUSH kind{};
-  GetObjectA(reinterpret_cast<HBRUSH>(brush), sizeof kind, &kind);
-  EXPECT_EQ(kind.lbStyle, static_cast<UINT>(BS_PATTERN));
-  EXPECT_EQ(GetBkMode(edit.dc), TRANSPARENT);
+    sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, edit);
+    EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(brush)), 0u) << "the previous brush is deleted";
+    EXPECT_EQ(GetObjectType(bitmap), 0u);
+    if (answerer.window == g().tabCombo) continue;
+    LONG_PTR fieldBrush = getProperty(comboField, prop::kColourBrush);
+    sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, comboField);
+    EXPECT_EQ(getProperty(comboField, prop::kColourBrush), fieldBrush);
+    // Labels and other static controls get the same background.
+    EXPECT_NE(sendColour(answerer.window, WM_CTLCOLORSTATIC, dc.dc, edit), 0);
+    EXPECT_EQ(GetObjectType(getPropertyAs<HGDIOBJ>(edit, prop::kBrushBitmap)), static_cast<DWORD>(OBJ_BITMAP));
+  }
 }
 
-TEST_F(ContainersTest, TheEditFieldOfAComboBoxIsLeftToTheComboBox) {
-  HWND field = FindWindowExA(g().tabCombo, nullptr, "Edit", nullptr);
-  ASSERT_NE(field, nullptr);
-  ControlDc dc(field);
-  LONG_PTR before = getProperty(field, prop::kColourBrush);
-
-  sendColour(g().tab, WM_CTLCOLOREDIT, dc.dc, field);
-
-  EXPECT_EQ(getProperty(field, prop::kColourBrush), before);
-}
-
-TEST_F(ContainersTest, ButtonsAndPlainListBoxesGetTheNullBrushButOwnerDrawnListBoxesDoNot) {
+TEST_F(ContainersTest, ButtonsAndPlainListBoxesGetTheNullBrushWithTheirTextColour) {
   auto nullBrush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+  LONG_PTR textColour = getProperty(g().groupCheck, prop::kTextColour);
+  setProperty(g().groupCheck, prop::kTextColour, RGB(10, 20, 30));
   ControlDc dc(g().groupCheck);
-  EXPECT_EQ(sendColour(g().groupBox, WM_CTLCOLORBTN, dc.dc, g().groupCheck), nullBrush);
-  EXPECT_EQ(sendColour(g().groupBox, WM_CTLCOLORLISTBOX, dc.dc, g().listBox), nullBrush);
-  EXPECT_NE(sendColour(g().groupBox, WM_CTLCOLORLISTBOX, dc.dc, g().ownerDrawnList), nullBrush);
+  for (const Answerer& answerer : answerers()) {
+    SCOPED_TRACE(answerer.name);
+    EXPECT_EQ(sendColour(answerer.window, WM_CTLCOLORBTN, dc.dc, g().groupCheck), nullBrush);
+    EXPECT_EQ(GetTextColor(dc.dc), RGB(10, 20, 30));
+    EXPECT_EQ(sendColour(answerer.window, WM_CTLCOLORLISTBOX, dc.dc, g().listBox), nullBrush);
+    EXPECT_EQ(getProperty(g().listBox, prop::kColourBrush), nullBrush);
+    EXPECT_NE(sendColour(answerer.window, WM_CTLCOLORLISTBOX, dc.dc, g().ownerDrawnList), nullBrush);
+    EXPECT_EQ(getProperty(g().ownerDrawnList, prop::kColourBrush), 0);
+  }
+  setProperty(g().groupCheck, prop::kTextColour, textColour);
 }
 
-TEST_F(ContainersTest, WithoutAGivenTranslucencyNoColourMessageIsAnswered) {
+void sendNotification(HWND answerer, HWND control, WORD code) {
+  SendMessageA(answerer, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+// Whether a message sent to the answerer leaves the control with something to repaint.
+template <typename Send>
+bool invalidates(HWND control, Send send) {
+  ValidateRect(control, nullptr);
+  send();
+  return hasUpdateRegion(control);
+}
+
+TEST_F(ContainersTest, ChangeNotificationsAndTreeExpansionInvalidateTheControlButFocusChangesDoNot) {
+  for (const Answerer& answerer : answerers()) {
+    SCOPED_TRACE(answerer.name);
+    HWND to = answerer.window;
+    for (WORD code : {EN_SETFOCUS, EN_KILLFOCUS})
+      EXPECT_FALSE(invalidates(g().groupEdit, [&] { sendNotification(to, g().groupEdit, code); })) << code;
+    for (WORD code : {EN_CHANGE, EN_UPDATE, EN_HSCROLL, EN_VSCROLL})
+      EXPECT_TRUE(invalidates(g().groupEdit, [&] { sendNotification(to, g().groupEdit, code); })) << code;
+    EXPECT_TRUE(invalidates(g().listBox, [&] { sendNotification(to, g().listBox, LBN_SELCHANGE); }));
+    EXPECT_TRUE(invalidates(g().tabCombo, [&] { sendNotification(to, g().tabCombo, CBN_SELCHANGE); }));
+    NMHDR expanded{g().treeView, 0, static_cast<UINT>(TVN_ITEMEXPANDEDA)};
+    EXPECT_TRUE(
+        invalidates(g().treeView, [&] { SendMessageA(to, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&expanded)); }));
+    pumpMessages(20);
+  }
+}
+
+TEST_F(ContainersTest, WithoutAGivenTranslucencyNoColourOrChangeMessageIsAnswered) {
   ScopedSetting notGiven(skinEngine().settings().translucencyGiven, 0);
+  auto nullBrush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
   ControlDc dc(g().groupEdit);
-  LONG_PTR before = getProperty(g().groupEdit, prop::kColourBrush);
-
-  sendColour(g().groupBox, WM_CTLCOLORSTATIC, dc.dc, g().groupEdit);
-  sendColour(g().groupBox, WM_CTLCOLOREDIT, dc.dc, g().groupEdit);
-
-  EXPECT_EQ(getProperty(g().groupEdit, prop::kColourBrush), before);
-  EXPECT_NE(sendColour(g().groupBox, WM_CTLCOLORBTN, dc.dc, g().groupCheck),
-            reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
-}
-
-TEST_F(ContainersTest, OnlyChangeNotificationsInvalidateTheEditBoxInside) {
-  auto edit = reinterpret_cast<LPARAM>(g().groupEdit);
-  ValidateRect(g().groupEdit, nullptr);
-  SendMessageA(g().groupBox, WM_COMMAND, MAKEWPARAM(0, EN_SETFOCUS), edit);
-  SendMessageA(g().groupBox, WM_COMMAND, MAKEWPARAM(0, EN_KILLFOCUS), edit);
-  EXPECT_FALSE(hasUpdateRegion(g().groupEdit));
-
-  SendMessageA(g().groupBox, WM_COMMAND, MAKEWPARAM(0, EN_CHANGE), edit);
-  EXPECT_TRUE(hasUpdateRegion(g().groupEdit));
-  pumpMessages(20);
-}
-
-TEST_F(ContainersTest, ATreeViewExpandingInsideIsInvalidated) {
-  ValidateRect(g().treeView, nullptr);
-  NMHDR expanded{g().treeView, 0, static_cast<UINT>(TVN_ITEMEXPANDEDA)};
-  SendMessageA(g().groupBox, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&expanded));
-  EXPECT_TRUE(hasUpdateRegion(g().treeView));
-  pumpMessages(20);
+  for (const Answerer& answerer : answerers()) {
+    SCOPED_TRACE(answerer.name);
+    LONG_PTR before = getProperty(g().groupEdit, prop::kColourBrush);
+    sendColour(answerer.window, WM_CTLCOLORSTATIC, dc.dc, g().groupEdit);
+    sendColour(answerer.window, WM_CTLCOLOREDIT, dc.dc, g().groupEdit);
+    EXPECT_EQ(getProperty(g().groupEdit, prop::kColourBrush), before);
+    EXPECT_NE(sendColour(answerer.window, WM_CTLCOLORBTN, dc.dc, g().groupCheck), nullBrush);
+    EXPECT_NE(sendColour(answerer.window, WM_CTLCOLORLISTBOX, dc.dc, g().listBox), nullBrush);
+    EXPECT_FALSE(invalidates(g().groupEdit, [&] { sendNotification(answerer.window, g().groupEdit, EN_CHANGE); }));
+  }
 }
 
 TEST_F(ContainersTest, APushButtonInsideIsDrawnWhenItsContainerGetsTheDrawItem) {

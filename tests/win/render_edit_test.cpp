@@ -6,7 +6,6 @@
 #include "renderTesting.h"
 #include "skin/render/drawing.h"
 #include "skin/render/edit.h"
-#include "skin/render/registration.h"
 
 namespace {
 
@@ -49,19 +48,6 @@ TEST_F(EditTest, EveryEditBoxOfTheMainWindowAndTheCarrierFieldAreRegistered) {
   }
 }
 
-TEST_F(EditTest, TheEditPassSkipsBoxesItAlreadyHas) {
-  TestWindow window(WS_POPUP, 200, 100);
-  HWND first = addControl(window.get(), "EDIT", "一", ES_AUTOHSCROLL, 4, 4, 80, 22, WS_EX_CLIENTEDGE);
-  HWND second = addControl(window.get(), "EDIT", "二", ES_AUTOHSCROLL, 4, 40, 80, 22, WS_EX_CLIENTEDGE);
-  placeTopLeft(window.get());
-  int index = window.skin();
-  registerEditBoxes(index, window.get());
-  EXPECT_EQ(recordOf(window.get()).edits.count(), 2);
-  EXPECT_EQ(listIndexOf(first), 1);
-  EXPECT_EQ(listIndexOf(second), 2);
-  EXPECT_NE(savedProcedureOf(second), editProcedure);
-}
-
 TEST_F(EditTest, TheBackgroundIsThePhotographBehindTheBoxWhitened) {
   for (const char* name : {control::kRegion, control::kProxyList}) {
     SCOPED_TRACE(name);
@@ -100,19 +86,6 @@ TEST_F(EditTest, TheFrameIsFaintAndTurnsToTheAccentColourWithFocusOrTheMouse) {
   EXPECT_TRUE(colourIs(windowPixel(box, 1, middle), whitenedBehind(box, 1, middle)));
   EXPECT_TRUE(colourIs(windowPixel(box, 0, middle), expectedEdge(box, 0, kAccent, 180))) << "still focused";
   SetFocus(control(control::kPort));
-}
-
-TEST_F(EditTest, MovingWithinABoxDrawsItsHotFrameOnce) {
-  HWND box = control(control::kLeadingPart);
-  int middle = windowSize(box).cy / 2;
-  fillWindow(box, kRed);
-  SendMessageA(box, WM_MOUSEMOVE, 0, pointParam(3, 3));
-  EXPECT_NE(windowPixel(box, 0, middle), kRed);
-  fillWindow(box, kRed);
-  SendMessageA(box, WM_MOUSEMOVE, 0, pointParam(4, 3));
-  EXPECT_EQ(windowPixel(box, 0, middle), kRed);
-  SendMessageA(box, WM_MOUSELEAVE, 0, 0);
-  redrawWhole(box);
 }
 
 TEST_F(EditTest, ABoxWithAScrollBarKeepsTheSystemScrollBarButNoSystemBorder) {

@@ -1,11 +1,15 @@
-// The gallery as a whole: painting every family over and over leaves no GDI object and no back
-// buffer behind. "--child showGallery" shows the gallery for a while (for a screenshot).
+// The gallery as a whole: the registration passes run again subclass nothing twice, and painting
+// every family over and over leaves no GDI object and no back buffer behind. "--child
+// showGallery" shows the gallery for a while (for a screenshot).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
 
 #include "skin/engine.h"
+#include "skin/properties.h"
+#include "skin/render/registration.h"
+#include "skin/render/transparent.h"
 #include "support/childProcess.h"
 #include "support/gallery.h"
 #include "support/guiObjects.h"
@@ -54,6 +58,75 @@ TEST_F(GalleryPaintTest, AThousandPaintsOfTheGalleryLeaveNoGdiObjectAndNoBackBuf
 
   EXPECT_LE(gdiHandleCount(), before);
   EXPECT_EQ(skinEngine().backBuffers().count(), 0);
+}
+
+// The sizes of the lists the registrations fill.
+std::vector<int> listSizes(const WindowRecord& record) {
+  return {record.buttons.count(),    record.edits.count(),        record.combos.count(),  record.listLikes.count(),
+          record.trackBars.count(),  record.progressBars.count(), record.upDowns.count(), record.headers.count(),
+          record.containers.count(), record.transparents.count()};
+}
+
+// A control that is its own saved procedure calls itself until the stack runs out.
+bool callsItself(HWND control) {
+  WNDPROC saved = savedProcedureOf(control);
+  return (saved && saved == procedureOf(control)) ||
+         getPropertyAs<WNDPROC>(control, prop::kTransparentProcedure) == transparentProcedure;
+}
+
+using RegistrationTest = GalleryTest;
+
+TEST_F(RegistrationTest, RegisteringAgainSubclassesNoControlTwiceAndKeepsTheFirstRecords) {
+  WindowRecord& record = galleryRecord();
+  std::vector<int> before = listSizes(record);
+  int group = findControlRecord(record.containers, g().groupBox);
+  ContainerRecord first = record.containers[group];
+
+  for (HWND parent : {g().window, g().groupBox, g().tab, g().pictureBox})
+    runRegistrationPasses(galleryRecordIndex(), parent);
+  EXPECT_EQ(registerContainer(g().groupBox, RGB(1, 2, 3), 200, 0, 1), group);
+  for (HWND control : {g().label, g().pictureBox})
+    registerTransparentControl(control, std::nullopt, 0, kGalleryTranslucency);
+
+  EXPECT_EQ(listSizes(record), before);
+  const ContainerRecord& now = record.containers[group];
+  EXPECT_EQ(now.bodyColour, first.bodyColour);
+  EXPECT_EQ(now.alpha, first.alpha);
+  EXPECT_EQ(now.skinned, first.skinned);
+  EXPECT_EQ(now.border, first.border);
+  int registered = 0;
+  for (HWND window : galleryWindows()) {
+    if (window == g().window || !procedureOf(window)) continue;
+    if (savedProcedureOf(window) || getProperty(window, prop::kTransparentProcedure)) ++registered;
+    ASSERT_FALSE(callsItself(window)) << "control " << window;
+  }
+  EXPECT_GE(registered, 15) << "every family of the gallery";
+  paintGallery(galleryWindows(), 0);
+}
+
+TEST_F(RegistrationTest, APassGivenNoParentLeavesTopLevelWindowsAlone) {
+  struct Loose {
+    const char* className;
+    DWORD style;
+  };
+  std::vector<HWND> loose;
+  for (Loose kind : {Loose{"BUTTON", BS_PUSHBUTTON}, Loose{"BUTTON", BS_AUTOCHECKBOX}, Loose{"EDIT", 0},
+                     Loose{"COMBOBOX", CBS_DROPDOWN}})
+    loose.push_back(CreateWindowExA(0, kind.className, "", WS_POPUP | kind.style, 0, 0, 60, 20, nullptr, nullptr,
+                                    GetModuleHandleA(nullptr), nullptr));
+  std::vector<WNDPROC> procedures;
+  for (HWND window : loose) procedures.push_back(procedureOf(window));
+  std::vector<int> before = listSizes(galleryRecord());
+
+  for (auto pass : {registerPushButtons, registerCheckAndRadioButtons, registerEditBoxes, registerComboBoxes,
+                    registerListLikeControls, runRegistrationPasses})
+    pass(galleryRecordIndex(), nullptr);
+  EXPECT_EQ(listSizes(galleryRecord()), before);
+  for (std::size_t i = 0; i < loose.size(); ++i) {
+    EXPECT_EQ(procedureOf(loose[i]), procedures[i]) << "top-level window " << i;
+    EXPECT_EQ(listIndexOf(loose[i]), 0);
+    DestroyWindow(loose[i]);
+  }
 }
 
 QV_CHILD_SCENARIO(showGallery) {

@@ -49,17 +49,6 @@ TEST_F(TransparentTest, APictureBoxWithAChildBecomesAnUnpaintedContainerWithItsC
   EXPECT_EQ(ownerIndexOf(g().pictureButton), galleryRecordIndex());
 }
 
-TEST_F(TransparentTest, RegisteringAControlTwiceSubclassesItOnce) {
-  int count = galleryRecord().transparents.count();
-  LONG_PTR saved = getProperty(g().label, prop::kTransparentProcedure);
-
-  EXPECT_EQ(registerTransparentControl(g().label, std::nullopt, 0, kGalleryTranslucency), 0);
-
-  EXPECT_EQ(galleryRecord().transparents.count(), count);
-  EXPECT_EQ(getProperty(g().label, prop::kTransparentProcedure), saved);
-  EXPECT_EQ(procedureOf(g().label), transparentProcedure);
-}
-
 TEST_F(TransparentTest, FaceColouredPixelsOfAPictureShowTheSkinAndItsOtherPixelsStay) {
   FlatBackground green(kGreen);
   Capture picture(g().pictureBox);

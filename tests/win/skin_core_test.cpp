@@ -1,19 +1,23 @@
-// The skin core on the real main window: its record and properties, the record lookups, and the
-// message handler's rows (sizes, colour answers, change notifications, timers, teardown).
+// The skin core on the real main window: its record and properties, the record lookups, the
+// message handler's rows (sizes, system commands, timers, teardown), the control options, back
+// buffers and the drawing routines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <utility>
+#include <vector>
 
 #include "app/startup.h"
+#include "gfx/brush.h"
+#include "gfx/path.h"
 #include "resources/pictures.h"
 #include "skin/background.h"
-#include "skin/controlColours.h"
 #include "skin/frame.h"
 #include "skin/properties.h"
 #include "skin/render/drawing.h"
 #include "skinTesting.h"
 #include "support/childProcess.h"
-#include "support/guiObjects.h"
 
 namespace {
 
@@ -21,11 +25,6 @@ class SkinCoreTest : public MainWindowTest {
  protected:
   static SkinEngine& engine() { return skinEngine(); }
   static WindowRecord& mainRecord() { return recordOf(window()); }
-  // A device context for the colour messages to set colours on.
-  struct ScreenDc {
-    HDC dc = GetDC(nullptr);
-    ~ScreenDc() { ReleaseDC(nullptr, dc); }
-  };
 };
 
 // ---- Record and properties ----
@@ -248,115 +247,25 @@ TEST_F(SkinCoreTest, SystemCommandsMarkMaximisedMinimisedAndTheRepaint) {
   engine().settings().firstSizeFlag = firstSize;
 }
 
-// ---- Colour answers ----
+// ---- Control options ----
+// The colour and change messages the handler answers are tested in render_containers, beside the
+// containers' identical answers.
 
-TEST_F(SkinCoreTest, EditColoursAreTheWhitenedBackgroundExceptInsideComboBoxes) {
-  ScreenDc screen;
-  HWND edit = control("编辑框_SL");
-  auto brush = reinterpret_cast<HGDIOBJ>(
-      SendMessageA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(edit)));
-  EXPECT_EQ(reinterpret_cast<LONG_PTR>(brush), getProperty(edit, "Kj_dxjb"));
-  LOGBRUSH logBrush{};
-  ASSERT_TRUE(GetObjectA(brush, sizeof logBrush, &logBrush));
-  EXPECT_EQ(logBrush.lbStyle, static_cast<UINT>(BS_PATTERN));
-  EXPECT_EQ(GetObjectType(reinterpret_cast<HGDIOBJ>(getProperty(edit, "Kj_wtjb"))), static_cast<DWORD>(OBJ_BITMAP));
-  EXPECT_EQ(GetBkMode(screen.dc), TRANSPARENT);
-
-  HWND comboEdit = FindWindowExA(control("组合框1"), nullptr, "Edit", nullptr);
-  LONG_PTR before = getProperty(comboEdit, "Kj_dxjb");
-  LRESULT passedOn =
-      SendMessageA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(comboEdit));
-  EXPECT_EQ(passedOn, DefWindowProcA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(screen.dc),
-                                     reinterpret_cast<LPARAM>(comboEdit)));
-  EXPECT_EQ(getProperty(comboEdit, "Kj_dxjb"), before);
-}
-
-TEST_F(SkinCoreTest, EachBackgroundAnswerReplacesTheControlsPreviousBrush) {
-  ScreenDc screen;
-  HWND edit = control("编辑框_KT");
-  DWORD before = gdiHandleCount();
-  ASSERT_GT(before, 0u) << "the GDI count is readable";
-  for (int i = 0; i < 50; ++i)
-    SendMessageA(window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(edit));
-  EXPECT_LE(gdiHandleCount(), before + 2) << "one brush and one bitmap at most";
-}
-
-TEST_F(SkinCoreTest, ListBoxesGetTheNullBrushUnlessOwnerDrawn) {
-  ScreenDc screen;
-  HWND plain = CreateWindowExA(0, "ListBox", "", WS_CHILD, 0, 0, 10, 10, window(), nullptr, nullptr, nullptr);
-  HWND ownerDrawn = CreateWindowExA(0, "ListBox", "", WS_CHILD | LBS_OWNERDRAWFIXED, 0, 0, 10, 10, window(), nullptr,
-                                    nullptr, nullptr);
-  auto nullBrush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-  EXPECT_EQ(
-      SendMessageA(window(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(plain)),
-      nullBrush);
-  EXPECT_EQ(getProperty(plain, "Kj_dxjb"), nullBrush);
-  EXPECT_NE(SendMessageA(window(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(screen.dc),
-                         reinterpret_cast<LPARAM>(ownerDrawn)),
-            nullBrush);
-  EXPECT_EQ(getProperty(ownerDrawn, "Kj_dxjb"), 0);
-  DestroyWindow(plain);
-  DestroyWindow(ownerDrawn);
-}
-
-TEST_F(SkinCoreTest, ButtonColoursAreTheNullBrushWithTheControlsTextColour) {
-  ScreenDc screen;
-  HWND button = control("按钮1");
-  LONG_PTR colour = getProperty(button, "Kj_Ztys");
-  setProperty(button, "Kj_Ztys", RGB(10, 20, 30));
-  EXPECT_EQ(
-      SendMessageA(window(), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(screen.dc), reinterpret_cast<LPARAM>(button)),
-      reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
-  EXPECT_EQ(GetTextColor(screen.dc), RGB(10, 20, 30));
-  setProperty(button, "Kj_Ztys", colour);
-}
-
-// ---- Change notifications ----
-
-bool hasUpdate(HWND control) {
-  return GetUpdateRect(control, nullptr, FALSE) != FALSE;
-}
-
-void sendCommand(HWND window, HWND control, WORD code) {
-  SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
-}
-
-TEST_F(SkinCoreTest, EditChangesInvalidateTheEditButFocusChangesDoNot) {
-  HWND edit = control("编辑框_DK");
-  for (WORD code : {EN_SETFOCUS, EN_KILLFOCUS}) {
-    ValidateRect(edit, nullptr);
-    sendCommand(window(), edit, code);
-    EXPECT_FALSE(hasUpdate(edit)) << "code " << code;
-  }
-  for (WORD code : {EN_CHANGE, EN_UPDATE, EN_HSCROLL, EN_VSCROLL}) {
-    ValidateRect(edit, nullptr);
-    sendCommand(window(), edit, code);
-    EXPECT_TRUE(hasUpdate(edit)) << "code " << code;
-  }
-  HWND combo = control("组合框1");
-  ValidateRect(combo, nullptr);
-  sendCommand(window(), combo, CBN_SELCHANGE);
-  EXPECT_TRUE(hasUpdate(combo));
-  pumpMessages(30);
-}
-
-TEST_F(SkinCoreTest, WithoutAGivenTranslucencyNoColourOrChangeMessageIsAnswered) {
-  ScreenDc screen;
+TEST_F(SkinCoreTest, ControlOptionsWithoutALevelTakeTheDefaultAndStopTheColourAnswers) {
   engine().setControlOptions(true);
   EXPECT_EQ(engine().settings().translucencyGiven, 0);
   EXPECT_EQ(engine().settings().globalTranslucency, 160);
+  EXPECT_EQ(engine().settings().controlOption2, 1);
   HWND edit = control("编辑框_DQ");
-  auto dc = reinterpret_cast<WPARAM>(screen.dc);
+  HDC dc = GetDC(edit);
   auto lp = reinterpret_cast<LPARAM>(edit);
-  for (UINT message : {WM_CTLCOLOREDIT, WM_CTLCOLORSTATIC, WM_CTLCOLORBTN})
-    EXPECT_EQ(SendMessageA(window(), message, dc, lp), DefWindowProcA(window(), message, dc, lp)) << message;
-  HWND list = CreateWindowExA(0, "ListBox", "", WS_CHILD, 0, 0, 10, 10, window(), nullptr, nullptr, nullptr);
-  EXPECT_NE(SendMessageA(window(), WM_CTLCOLORLISTBOX, dc, reinterpret_cast<LPARAM>(list)),
-            reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH)));
-  DestroyWindow(list);
-  ValidateRect(edit, nullptr);
-  sendCommand(window(), edit, EN_CHANGE);
-  EXPECT_FALSE(hasUpdate(edit));
+  EXPECT_EQ(SendMessageA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), lp),
+            DefWindowProcA(window(), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), lp));
+  ReleaseDC(edit, dc);
+  engine().setControlOptions(true, 50, 7);
+  EXPECT_EQ(engine().settings().translucencyGiven, 1);
+  EXPECT_EQ(engine().settings().globalTranslucency, 50);
+  EXPECT_EQ(engine().settings().controlOption2, 7);
   engine().setControlOptions(true, 50);
   pumpMessages(30);
 }
@@ -426,4 +335,76 @@ TEST_F(SkinCoreTest, TheClientRectangleInWindowCoordinatesReservesScrollBars) {
   EXPECT_EQ(inner.right - inner.left, client.right);
 }
 
+// ---- Drawing routines ----
+
+TEST_F(SkinCoreTest, ColourConversionSwapsRedAndBlueAndSetsTheAlpha) {
+  EXPECT_EQ(toArgb(RGB(34, 202, 221), 120), 0x7822CADDu);
+  EXPECT_EQ(toArgb(RGB(34, 202, 221), 120, false), 0xFF22CADDu);
+  EXPECT_EQ(toArgb(RGB(255, 0, 0), 255), 0xFFFF0000u);
+  EXPECT_EQ(toArgb(RGB(0, 0, 255), 0), 0x000000FFu);
+}
+
+// A white bitmap to draw on and read back.
+struct Canvas {
+  Bitmap bitmap;
+  Graphics graphics;
+  Canvas(int width, int height) {
+    bitmap.Create(width, height);
+    graphics.FromImage(bitmap);
+    graphics.Clear(0xFFFFFFFF);
+  }
+};
+
+// The pixels of a 100 x 100 rounded rectangle with that corner size, filled black.
+std::vector<Argb> roundedRectanglePixels(float corner) {
+  Canvas canvas(120, 120);
+  GraphicsPath path;
+  path.Create();
+  addRoundedRectangle(path, 10, 10, 100, 100, corner);
+  SolidBrush black;
+  black.Create(0xFF000000);
+  canvas.graphics.FillPath(black, path);
+  std::vector<Argb> pixels;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 120; ++x) pixels.push_back(canvas.bitmap.GetPixel(x, y));
+  return pixels;
+}
+
+TEST_F(SkinCoreTest, CornerSizesAreClampedToOneAndAHundred) {
+  std::vector<Argb> one = roundedRectanglePixels(1);
+  std::vector<Argb> hundred = roundedRectanglePixels(100);
+  EXPECT_EQ(roundedRectanglePixels(0), one);
+  EXPECT_EQ(roundedRectanglePixels(-5), one);
+  EXPECT_EQ(roundedRectanglePixels(150), hundred);
+  EXPECT_NE(roundedRectanglePixels(40), one) << "inside the range the corner shapes the figure";
+  EXPECT_NE(roundedRectanglePixels(40), hundred);
+}
+
+// Layers of black at alpha 128 on each row of a column across a horizontal line: each layer
+// keeps half of what lies under it.
+std::vector<int> glowLayers(int rings) {
+  Canvas canvas(60, 40);
+  GraphicsPath path;
+  path.Create();
+  // A quarter pixel off the grid, so that a pen of width w covers exactly w rows.
+  path.AddLine(5, 20.25f, 55, 20.25f);
+  drawGlow(canvas.graphics, path, rings, kBlack, 128);
+  std::vector<int> layers;
+  for (int y = 10; y < 30; ++y) {
+    double kept = static_cast<double>(canvas.bitmap.GetPixel(30, y) & 0xFF) / 255;
+    layers.push_back(static_cast<int>(std::lround(std::log(kept) / std::log(127.0 / 255))));
+  }
+  return layers;
+}
+
+TEST_F(SkinCoreTest, AGlowStrokesThePathOnceForEachRingWidenedByOne) {
+  for (int rings : {1, 2, 3}) {
+    SCOPED_TRACE(rings);
+    std::vector<int> layers = glowLayers(rings);
+    int total = 0;
+    for (int layer : layers) total += layer;
+    EXPECT_EQ(total, rings * (rings + 1) / 2) << "rings of width 1, 2, ... rings";
+    EXPECT_EQ(*std::max_element(layers.begin(), layers.end()), rings) << "every ring crosses the path";
+  }
+}
 }  // namespace

@@ -2,6 +2,8 @@
 // border in the buffer, the hover fade and the caption buttons' actions.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "skin/captionButtons.h"
 #include "skin/frame.h"
 #include "skinTesting.h"
@@ -156,31 +158,32 @@ TEST_F(SkinFrameTest, TheBorderIsADarkOuterAndALightInnerLine) {
   EXPECT_TRUE(rgbNear(grey.pixel(150, 100), 128, 128, 128, 2));
 }
 
-TEST_F(SkinFrameTest, TheTitleIsDrawnInWhiteAfterTheIcon) {
-  GreyWindow grey;
+// The title's face: white pixels in the caption after the icon.
+int titleFacePixels(const GreyWindow& grey) {
   int white = 0;
   for (int y = 0; y < 25; ++y)
-    for (int x = 26; x < 120; ++x)
+    for (int x = 26; x < 200; ++x)
       if (rgbNear(grey.pixel(x, y), 255, 255, 255, 10)) ++white;
-  EXPECT_GT(white, 20) << "the title's face";
+  return white;
+}
+
+TEST_F(SkinFrameTest, TheTitleIsDrawnInWhiteAfterTheIconAndFollowsNewTexts) {
+  GreyWindow grey;
+  EXPECT_GT(titleFacePixels(grey), 20) << "the title's face";
   int iconPixels = 0;
   for (int y = 4; y < 21; ++y)
     for (int x = 6; x < 23; ++x)
       if (!rgbNear(grey.pixel(x, y), 128, 128, 128, 12)) ++iconPixels;
   EXPECT_GT(iconPixels, 50);
 
-  // A new title replaces the old one rather than drawing over it.
-  std::vector<COLORREF> before;
-  for (int x = 26; x < 200; ++x) before.push_back(grey.pixel(x, 12));
-  SetWindowTextA(grey.get(), "");
-  int changed = 0;
-  for (int x = 26; x < 200; ++x)
-    if (grey.pixel(x, 12) != before[static_cast<size_t>(x - 26)]) ++changed;
-  EXPECT_GT(changed, 10);
-  int leftWhite = 0;
-  for (int x = 26; x < 200; ++x)
-    if (rgbNear(grey.pixel(x, 12), 255, 255, 255, 10)) ++leftWhite;
-  EXPECT_EQ(leftWhite, 0) << "an empty title leaves no face pixels";
+  // A new title replaces the old one rather than drawing over it; a null text is the empty title.
+  for (const char* empty : {"", static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(empty ? "empty text" : "null text");
+    SetWindowTextA(grey.get(), "新标题");
+    EXPECT_GT(titleFacePixels(grey), 20);
+    SetWindowTextA(grey.get(), empty);
+    EXPECT_EQ(titleFacePixels(grey), 0) << "an empty title leaves no face pixels";
+  }
 }
 
 // ---- Hover fade ----
@@ -312,6 +315,155 @@ TEST_F(SkinFrameTest, ADoubleClickInTheCaptionMaximisesOnlyResizableWindows) {
   EXPECT_EQ(recordOf(resizable.get()).maximised, 0) << "below the caption";
   SendMessageA(resizable.get(), WM_LBUTTONDBLCLK, 0, pointParam(100, 10));
   EXPECT_EQ(recordOf(resizable.get()).maximised, 1);
+}
+
+// ---- Moving and resizing by mouse ----
+
+// What the skin asked of the system at a press: recorded by the window's own procedure, not run,
+// so that no modal move or size loop starts.
+constexpr WPARAM kNothing = 0;
+constexpr WPARAM kDrag = 1;  // WM_NCLBUTTONDOWN with HTCAPTION
+WPARAM requested = kNothing;
+
+LRESULT CALLBACK recordRequests(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_SIZE) {
+    requested = wParam;
+    return 0;
+  }
+  if (message == WM_NCLBUTTONDOWN && wParam == HTCAPTION) {
+    requested = kDrag;
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HCURSOR systemCursor(WORD id) {
+  return LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+}
+
+// A 300 x 200 skinned window (caption 25, only the close button) whose procedure records requests.
+class RequestWindow {
+ public:
+  explicit RequestWindow(int resizable) {
+    SetWindowLongPtrA(window_.get(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&recordRequests));
+    SkinWindowArguments arguments = TestWindow::defaultArguments();
+    arguments.resizable = resizable;
+    window_.skin(arguments);
+  }
+  // The cursor that a move to the point leaves, starting from the arrow.
+  HCURSOR cursorAfterMoveTo(POINT at) {
+    SetCursor(systemCursor(32512));
+    SendMessageA(window_.get(), WM_MOUSEMOVE, 0, pointParam(at.x, at.y));
+    return GetCursor();
+  }
+  WPARAM requestAfterPressAt(POINT at) {
+    requested = kNothing;
+    recordOf(window_.get()).fullRepaintNeeded = 0;
+    SendMessageA(window_.get(), WM_LBUTTONDOWN, MK_LBUTTON, pointParam(at.x, at.y));
+    if (requested > kDrag) {
+      EXPECT_EQ(recordOf(window_.get()).fullRepaintNeeded, 1) << "a resize repaints all";
+    }
+    return requested;
+  }
+
+ private:
+  TestWindow window_{WS_POPUP, 300, 200};
+};
+
+struct PointerCase {
+  POINT at;
+  WORD cursor;  // the system cursor's id after a move there
+  WPARAM press;
+};
+
+void expectPointerCases(int resizable, std::initializer_list<PointerCase> cases) {
+  RequestWindow window(resizable);
+  for (const PointerCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "at " << c.at.x << "," << c.at.y);
+    EXPECT_EQ(window.cursorAfterMoveTo(c.at), systemCursor(c.cursor));
+    EXPECT_EQ(window.requestAfterPressAt(c.at), c.press);
+  }
+}
+
+TEST_F(SkinFrameTest, AResizableWindowSizesFromThreePixelEdgesAndTenPixelCorners) {
+  expectPointerCases(1, {
+                            {{3, 100}, 32644, 0xF001},
+                            {{4, 100}, 32512, kNothing},
+                            {{297, 100}, 32644, 0xF002},
+                            {{296, 100}, 32512, kNothing},
+                            {{150, 3}, 32645, 0xF003},
+                            {{150, 4}, 32512, kDrag},
+                            {{150, 197}, 32645, 0xF006},
+                            {{150, 196}, 32512, kNothing},
+                            {{10, 10}, 32642, 0xF004},
+                            {{11, 11}, 32512, kDrag},
+                            {{10, 190}, 32643, 0xF007},
+                            {{290, 190}, 32642, 0xF008},
+                            {{289, 189}, 32512, kNothing},
+                            // The top-right corner lies under the caption buttons: a press there is theirs.
+                            {{290, 10}, 32643, kNothing},
+                        });
+}
+
+TEST_F(SkinFrameTest, AFixedSizeWindowKeepsTheArrowDragsByTheCaptionAndSizesBelowIt) {
+  expectPointerCases(0, {{{3, 100}, 32512, 0xF001},
+                         {{150, 3}, 32512, kDrag},
+                         {{10, 10}, 32512, kDrag},
+                         {{10, 190}, 32512, 0xF007},
+                         {{150, 100}, 32512, kNothing}});
+}
+
+int heightOf(HWND window) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  return rect.bottom - rect.top;
+}
+
+// The taskbar the skin finds: the system's when it has a height (Wine's hidden tray has none),
+// else a hidden one of the test's own, 30 pixels high along the bottom edge, in front of it.
+class Taskbar {
+ public:
+  Taskbar() {
+    if (heightOf(FindWindowA("Shell_TrayWnd", nullptr)) > 0) return;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "Shell_TrayWnd";
+    RegisterClassA(&windowClass);
+    own_ = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, "Shell_TrayWnd", "", WS_POPUP, 0,
+                           GetSystemMetrics(SM_CYSCREEN) - 30, GetSystemMetrics(SM_CXSCREEN), 30, nullptr, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+  }
+  Taskbar(const Taskbar&) = delete;
+  Taskbar& operator=(const Taskbar&) = delete;
+  ~Taskbar() {
+    if (own_) DestroyWindow(own_);
+  }
+  int height() const { return heightOf(FindWindowA("Shell_TrayWnd", nullptr)); }
+
+ private:
+  HWND own_ = nullptr;
+};
+
+TEST_F(SkinFrameTest, AWindowMaximisedOverTheTaskbarIsShrunkToLeaveItVisible) {
+  Taskbar taskbar;
+  ASSERT_GT(taskbar.height(), 0);
+  int width = GetSystemMetrics(SM_CXSCREEN);
+  int height = GetSystemMetrics(SM_CYSCREEN);
+  TestWindow maximisable(WS_POPUP | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  TestWindow fixed(WS_POPUP | WS_MINIMIZEBOX);
+  for (TestWindow* window : {&maximisable, &fixed}) {
+    window->skin();
+    SetWindowPos(window->get(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT rect;
+  GetWindowRect(maximisable.get(), &rect);
+  EXPECT_EQ(rect.right - rect.left, width);
+  EXPECT_EQ(rect.bottom - rect.top, height - taskbar.height());
+  EXPECT_EQ(recordOf(maximisable.get()).maximised, 1);
+  GetWindowRect(fixed.get(), &rect);
+  EXPECT_EQ(rect.bottom - rect.top, height) << "a window without the maximise box is left as placed";
+  EXPECT_EQ(recordOf(fixed.get()).maximised, 0);
 }
 
 // ---- Shape ----
