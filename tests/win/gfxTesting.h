@@ -12,11 +12,8 @@
 
 class GdiplusEnvironment : public testing::Environment {
  public:
-  void SetUp() override { token_ = startGdiplus(); }
-  void TearDown() override { stopGdiplus(token_); }
-
- private:
-  ULONG_PTR token_ = 0;
+  void SetUp() override { startGdiplus(); }
+  void TearDown() override { stopGdiplus(); }
 };
 
 inline testing::Environment* const gdiplusEnvironment = testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
