@@ -5,7 +5,7 @@
 // target must echo it (see checkTargetAnswer), so a proxy that serves its own page, a cached copy,
 // garbage or an error is dead.
 #include <atomic>
-#include <chrono>
+#include <thread>  // std::chrono::milliseconds; <chrono> itself has a literal (µs) GBK cannot hold
 #include <cstddef>
 #include <cstdint>
 #include <functional>
