@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace {
@@ -70,17 +69,18 @@ SourceContent fetch(const std::string& url, std::size_t maxBytes) {
 SourceContent readFile(const std::string& path, std::size_t maxBytes) {
   SourceContent result;
   std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) {
+  std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+  if (size < 0) {  // unreadable, or a folder
     result.error = "cannot open";
     return result;
   }
-  if (static_cast<std::size_t>(file.tellg()) > maxBytes) {
+  if (static_cast<std::size_t>(size) > maxBytes) {
     result.error = "larger than " + std::to_string(maxBytes) + " bytes";
     return result;
   }
+  result.content.resize(static_cast<std::size_t>(size));
   file.seekg(0);
-  result.content.assign(std::istreambuf_iterator<char>(file), {});
-  if (file.bad()) {
+  if (!file.read(result.content.data(), static_cast<std::streamsize>(result.content.size()))) {
     result.error = "cannot read";
     return result;
   }

@@ -1,7 +1,6 @@
 #include "service/ipRegion.h"
 
 #include <fstream>
-#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -71,10 +70,12 @@ std::optional<IpRegion> IpRegionDb::lookup(std::uint32_t address) const {
 }
 
 std::optional<IpRegionDb> loadIpRegionDb(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::string bytes(std::istreambuf_iterator<char>(file), {});
-  if (file.bad()) return std::nullopt;
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+  if (size < 0) return std::nullopt;  // unreadable, or a folder
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  file.seekg(0);
+  if (!file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return std::nullopt;
   IpRegionDb db(std::move(bytes));
   if (!db.valid()) return std::nullopt;
   return db;
