@@ -55,7 +55,7 @@ CheckSettings checkSettings(const ServiceOptions& options) {
   CheckSettings settings;
   settings.checkUrl = options.checkUrl;
   settings.parallel = options.parallel;
-  settings.timeout = std::chrono::milliseconds(options.timeoutMs);
+  settings.timeoutMs = static_cast<std::uint32_t>(options.timeoutMs);
   return settings;
 }
 

@@ -7,6 +7,7 @@ namespace {
 
 constexpr int kHttpPort = 80;
 constexpr std::size_t kMaxParallel = 10000;
+constexpr std::int64_t kMaxTimeoutMs = 10 * 60 * 1000;
 
 std::optional<int> portNumber(std::string_view text) {
   std::optional<std::uint32_t> value = parseDecimal(text, 5);
@@ -45,6 +46,7 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     std::optional<std::int64_t> duration = parseDuration(value);
     if (!duration) return false;
     if (option == "--timeout") {
+      if (*duration > kMaxTimeoutMs) return false;
       options.timeoutMs = *duration;
     } else {
       options.recheckEverySeconds = (*duration + 999) / 1000;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "service/checker.h"
+#include "service/checkTarget.h"
 #include "service/extractQuery.h"
 #include "service/filterPool.h"
 #include "service/listPage.h"
@@ -101,9 +101,7 @@ void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, Stat
   server.Get(kStatusPath, [&snapshot, status](const httplib::Request&, httplib::Response& response) {
     response.set_content(renderStatusPage(*snapshot.get(), status), kStatusContentType);
   });
-  server.Get(kCheckPath, [](const httplib::Request& request, httplib::Response& response) {
-    response.set_content(checkTargetAnswer(request.get_param_value(kCheckTokenKey)), "text/plain");
-  });
+  installCheckTarget(server);
   // Statuses httplib sets itself (unknown path, over-long request line) come without a body.
   server.set_error_handler(
       httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {

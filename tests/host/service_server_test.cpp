@@ -184,6 +184,7 @@ TEST(ServiceOptions, ReadsTheServersOptionsAndRefusesAnythingElse) {
                                                   {"--parallel", "0"},
                                                   {"--timeout", "5x"},
                                                   {"--timeout", "0s"},
+                                                  {"--timeout", "11m"},
                                                   {"--check-url", "ftp://x/"},
                                                   {"--listen"},
                                                   {"--recheck-every", ""},
