@@ -11,8 +11,10 @@ int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out) {
   RoundFigures figures =
       runCheckRound(store, everything, settings, nullptr, [out](const DueProxy& proxy, const CheckOutcome& outcome) {
         std::string verdict(verdictName(outcome.verdict));
-        if (outcome.verdict == CheckVerdict::alive) verdict += " " + std::to_string(outcome.latencyMs) + " ms";
-        std::fprintf(out, "%s:%u %s\n", proxy.address.c_str(), static_cast<unsigned>(proxy.port), verdict.c_str());
+        std::fprintf(out, "%s:%u %s", proxy.address.c_str(), static_cast<unsigned>(proxy.port), verdict.c_str());
+        if (outcome.verdict == CheckVerdict::alive)
+          std::fprintf(out, " %u ms", static_cast<unsigned>(outcome.latencyMs));
+        std::fputc('\n', out);
         std::fflush(out);  // a line printed is a check committed, for whoever watches
       });
   double seconds = static_cast<double>(figures.milliseconds) / 1000.0;
