@@ -66,8 +66,10 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
     std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
     return 1;
   }
-  // The shipped pool fills an empty store, so a first start serves what it always served.
-  if (options.poolGiven || store->count() == 0) {
+  // The shipped sample pool fills the empty default store, so a first start serves what it always
+  // served. Never into a store named with --db, and never to be checked: its addresses are invented.
+  bool fillWithSample = options.db.empty() && options.checkUrl.empty() && store->count() == 0;
+  if (options.poolGiven || fillWithSample) {
     std::optional<IpRegionDb> regions = openRegions(options);
     std::FILE* quiet = std::fopen("/dev/null", "w");
     bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr);
