@@ -1,10 +1,14 @@
 // The service's answer time with 100,000 entries in the store against today's in-memory pool with
 // the same entries (the pool file's reader and the same page code), both through a real HTTP server
-// on loopback; and the service's resident memory over 10 check rounds against loopback fake proxies.
+// on loopback; and the service program's resident memory over 10 check rounds against loopback fake proxies.
 // Build with optimisation, no sanitizers.
 #include <httplib.h>
 #include <iconv.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,15 +20,17 @@
 
 #include "fakeProxies.h"
 #include "service/listPage.h"
-#include "service/poolKeeper.h"
+#include "service/poolSnapshot.h"
 #include "service/proxyList.h"
 #include "service/serviceRoutes.h"
+
+extern char** environ;
 
 namespace {
 
 constexpr int kEntries = 100000;
 constexpr int kRequests = 300;
-constexpr int kRounds = 10;
+constexpr std::size_t kDefaultRounds = 10;
 
 double nowMs() {
   timespec time{};
@@ -94,12 +100,50 @@ Timing timeServer(Install install) {
   return timing;
 }
 
-long residentKb() {
-  std::ifstream status("/proc/self/status");
+long residentKb(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
     if (line.starts_with("VmRSS:")) return std::stol(line.substr(6));
   }
   return 0;
+}
+
+// The real service program, started with `arguments`; its start-up line names the port.
+struct ServiceProcess {
+  explicit ServiceProcess(std::vector<std::string> arguments) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    arguments.insert(arguments.begin(), QV_SERVICE_EXE);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid, QV_SERVICE_EXE, &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string line;
+    char byte = 0;
+    while (pid > 0 && read(out[0], &byte, 1) == 1 && byte != '\n') line += byte;
+    close(out[0]);
+    if (line.find("listening") != std::string::npos) port = std::atoi(line.c_str() + line.rfind(':') + 1);
+  }
+  ~ServiceProcess() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+  pid_t pid = -1;
+  int port = 0;
+};
+
+// The round number the status page names ("（第 N 轮）"), 0 before the first.
+std::size_t roundOfStatusPage(const std::string& page) {
+  static const std::string marker = "\xEF\xBC\x88\xE7\xAC\xAC ";  // "（第 " in UTF-8
+  std::size_t at = page.find(marker);
+  return at == std::string::npos ? 0 : std::strtoul(page.c_str() + at + marker.size(), nullptr, 10);
 }
 
 void result(const char* figure, const Timing& ours, double baseline, const char* unit) {
@@ -108,45 +152,46 @@ void result(const char* figure, const Timing& ours, double baseline, const char*
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // More rounds on request, to see where the memory settles: service_bench ROUNDS
+  const std::size_t kRounds = argc > 1 ? std::stoul(argv[1]) : kDefaultRounds;
   std::filesystem::path folder = std::filesystem::temp_directory_path() / "qv-service-bench";
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
-  // First, in a process that holds nothing else yet: resident memory over check rounds.
+  // Resident memory of the real service over check rounds: 2,000 loopback proxies (half good, a
+  // quarter refusing, a quarter silent) in this process, the service in its own, a round a second.
   {
-    // Resident memory over check rounds: 2,000 loopback proxies (half good, a quarter refusing, a
-    // quarter silent), a round every second.
     std::string error;
-    std::unique_ptr<PoolStore> roundStore = PoolStore::open((folder / "rounds.db").string(), error);
+    std::string db = (folder / "rounds.db").string();
     CheckTargetServer target;
     FakeProxyFarm farm;
-    std::vector<NewProxy> proxies;
-    for (int i = 0; i < 2000; ++i) {
-      CheckCandidate candidate = i % 4 == 1   ? FakeProxyFarm::refusing(i)
-                                 : i % 4 == 3 ? farm.add({FakeKind::hold, 0, 0, 0}, i)
-                                              : farm.add({FakeKind::forward, i % 50, 0, 0}, i);
-      proxies.push_back({candidate.address, candidate.port, "", "", ""});
+    {
+      std::unique_ptr<PoolStore> roundStore = PoolStore::open(db, error);
+      std::vector<NewProxy> proxies;
+      for (int i = 0; i < 2000; ++i) {
+        CheckCandidate candidate = i % 4 == 1   ? FakeProxyFarm::refusing(i)
+                                   : i % 4 == 3 ? farm.add({FakeKind::hold, 0, 0, 0}, i)
+                                                : farm.add({FakeKind::forward, i % 50, 0, 0}, i);
+        proxies.push_back({candidate.address, candidate.port, "", "", ""});
+      }
+      roundStore->add(proxies, "bench", 0);
     }
-    roundStore->add(proxies, "bench", 0);
-    KeeperSettings settings;
-    settings.checking = true;
-    settings.check.checkUrl = target.checkUrl();
-    settings.check.timeoutMs = 1000;
-    settings.recheckEverySeconds = 1;
-    SnapshotHolder roundSnapshot;
-    PoolKeeper keeper(std::move(roundStore), settings, roundSnapshot);
-    keeper.publish();
-    keeper.start();
+    ServiceProcess service(
+        {"--port", "0", "--db", db, "--check-url", target.checkUrl(), "--timeout", "1s", "--recheck-every", "1s"});
+    httplib::Client client("127.0.0.1", service.port);
     std::vector<double> resident;
-    for (std::size_t seen = 0; seen < kRounds;) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      std::size_t rounds = roundSnapshot.get()->rounds;
+    for (std::size_t seen = 0; seen < kRounds && service.port > 0;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      httplib::Result status = client.Get("/status");
+      std::size_t rounds = status ? roundOfStatusPage(status->body) : 0;
       if (rounds == seen) continue;
       seen = rounds;
-      resident.push_back(static_cast<double>(residentKb()) / 1024.0);
-      const RoundFigures& last = roundSnapshot.get()->lastRound;
-      std::printf("  round %zu: %zu checks in %lld ms, %zu alive, resident %.1f MiB\n", rounds, last.checks,
-                  static_cast<long long>(last.milliseconds), last.alive, resident.back());
+      resident.push_back(static_cast<double>(residentKb(service.pid)) / 1024.0);
+      std::printf("  round %zu: service resident %.1f MiB\n", rounds, resident.back());
+    }
+    if (resident.empty()) {
+      std::fprintf(stderr, "service_bench: the service did not start\n");
+      return 1;
     }
     Timing memory = summarise(resident);
     result("service_rss_after_10_rounds", {resident.back(), memory.min, memory.max}, resident.front(), "MiB");
