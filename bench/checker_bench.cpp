@@ -169,6 +169,7 @@ void compare(const char* figure, const std::vector<CheckCandidate>& candidates, 
 // `--good-only`: just the first comparison, a few seconds.
 int main(int argc, char** argv) {
   const bool goodOnly = argc > 1 && std::string(argv[1]) == "--good-only";
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a run takes minutes: show each line as it comes
   // Thousands of listening sockets and connections in one process.
   rlimit files{};
   getrlimit(RLIMIT_NOFILE, &files);

@@ -184,10 +184,13 @@ FakeProxyFarm::FakeProxyFarm(int workers) {
 }
 
 FakeProxyFarm::~FakeProxyFarm() {
-  stopping_ = true;
+  {
+    std::lock_guard lock(mutex_);  // so no worker sees the old value and then sleeps through the call
+    stopping_ = true;
+    changed_.notify_all();
+  }
   std::uint64_t one = 1;
   (void)!write(wake_, &one, sizeof one);
-  changed_.notify_all();
   acceptor_.join();
   for (std::thread& worker : workers_) worker.join();
   for (const Work& work : queue_) close(work.fd);
@@ -327,6 +330,8 @@ void FakeProxyFarm::answer(int fd, Listener& listener) {
       break;
     case FakeKind::redirect:
       reply = first ? "HTTP/1.1 302 Found\r\nLocation: " + target + "\r\nContent-Length: 0\r\n\r\n" : forward(target);
+      break;
+    case FakeKind::closeAtOnce:
       break;
     case FakeKind::ownPage:
       reply = page("200 OK", "<html><body>Welcome to this proxy</body></html>\n", false);

@@ -72,13 +72,14 @@ TEST(Checker, GivesEveryKindOfProxyItsVerdict) {
       farm.add({FakeKind::hugeReply}, 11),
       farm.add({FakeKind::hugeDeclared}, 12),
       farm.add({FakeKind::redirect}, 13),
+      farm.add({FakeKind::closeAtOnce}, 14),
   };
   std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 3000));
 
   std::map<std::int64_t, std::string> expected = {
       {1, "alive"},       {2, "alive"},     {3, "alive"},       {4, "refused"},     {5, "timedOut"},
       {6, "wrongAnswer"}, {7, "badStatus"}, {8, "wrongAnswer"}, {9, "brokenReply"}, {10, "brokenReply"},
-      {11, "tooLarge"},   {12, "tooLarge"}, {13, "badStatus"},
+      {11, "tooLarge"},   {12, "tooLarge"}, {13, "badStatus"},  {14, "refused"},
   };
   EXPECT_EQ(verdictsById(outcomes), expected);
 
