@@ -125,6 +125,18 @@ TEST(Checker, AddsTheTokenToACheckUrlWithAQueryAndRenewsItForEveryCheck) {
   EXPECT_EQ(requests.size(), 3u);
 }
 
+// For an https check URL the proxy is asked for a tunnel; a proxy that refuses it is answering with its
+// own status.
+TEST(Checker, CountsARefusedTunnelAsABadStatus) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  CheckSettings settings = settingsFor(target);
+  settings.checkUrl = "https://127.0.0.1:" + std::to_string(target.port()) + kCheckPath;
+  EXPECT_EQ(verdictsById(runChecks({farm.add({FakeKind::forward}, 1)}, settings)),
+            (std::map<std::int64_t, std::string>{{1, "badStatus"}}));
+  EXPECT_EQ(farm.requestTargets(), std::vector<std::string>{"127.0.0.1:" + std::to_string(target.port())});
+}
+
 // Every proxy answers only once four connections have been open at the same time, so the round must
 // fill its four slots; and the farm never sees more than four at once.
 TEST(Checker, KeepsExactlyParallelChecksInFlightOverALongerList) {
