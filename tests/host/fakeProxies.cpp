@@ -86,6 +86,28 @@ void setIoTimeouts(int fd) {
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
+// httplib listens with a backlog of 5: more connections at once than that could be dropped and retried
+// a second later, which would time out good proxies in a long round.
+class UpstreamLimit {
+ public:
+  UpstreamLimit() {
+    std::unique_lock lock(mutex_);
+    free_.wait(lock, [] { return inUse_ < kMaxUpstream; });
+    ++inUse_;
+  }
+  ~UpstreamLimit() {
+    std::lock_guard lock(mutex_);
+    --inUse_;
+    free_.notify_one();
+  }
+
+ private:
+  static constexpr int kMaxUpstream = 4;
+  static inline std::mutex mutex_;
+  static inline std::condition_variable free_;
+  static inline int inUse_ = 0;
+};
+
 // What a plain forward proxy does with "GET http://127.x.y.z:port/path HTTP/1.1": asks that server
 // for /path and hands back its whole reply. Only loopback servers are asked.
 std::string forward(const std::string& target) {
@@ -103,6 +125,7 @@ std::string forward(const std::string& target) {
   } catch (const std::exception&) {
     return badGateway;
   }
+  UpstreamLimit limit;
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return badGateway;
   setIoTimeouts(fd);
@@ -161,10 +184,13 @@ FakeProxyFarm::FakeProxyFarm(int workers) {
 }
 
 FakeProxyFarm::~FakeProxyFarm() {
-  stopping_ = true;
+  {
+    std::lock_guard lock(mutex_);  // so no worker sees the old value and then sleeps through the call
+    stopping_ = true;
+    changed_.notify_all();
+  }
   std::uint64_t one = 1;
   (void)!write(wake_, &one, sizeof one);
-  changed_.notify_all();
   acceptor_.join();
   for (std::thread& worker : workers_) worker.join();
   for (const Work& work : queue_) close(work.fd);
@@ -304,6 +330,8 @@ void FakeProxyFarm::answer(int fd, Listener& listener) {
       break;
     case FakeKind::redirect:
       reply = first ? "HTTP/1.1 302 Found\r\nLocation: " + target + "\r\nContent-Length: 0\r\n\r\n" : forward(target);
+      break;
+    case FakeKind::closeAtOnce:
       break;
     case FakeKind::ownPage:
       reply = page("200 OK", "<html><body>Welcome to this proxy</body></html>\n", false);

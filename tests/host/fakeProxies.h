@@ -34,6 +34,7 @@ class CheckTargetServer {
 enum class FakeKind {
   forward,        // passes the request on to the target (after `delayMs`) and its reply back
   hold,           // accepts and never answers; closes when the client does
+  closeAtOnce,    // reads the request and closes without a byte of reply
   ownPage,        // 200 with a page of its own, ended by closing
   errorPage,      // 502 with a page of its own
   staleAnswer,    // 200 with the target's answer to an earlier token

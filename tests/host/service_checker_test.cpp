@@ -72,13 +72,14 @@ TEST(Checker, GivesEveryKindOfProxyItsVerdict) {
       farm.add({FakeKind::hugeReply}, 11),
       farm.add({FakeKind::hugeDeclared}, 12),
       farm.add({FakeKind::redirect}, 13),
+      farm.add({FakeKind::closeAtOnce}, 14),
   };
   std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 3000));
 
   std::map<std::int64_t, std::string> expected = {
       {1, "alive"},       {2, "alive"},     {3, "alive"},       {4, "refused"},     {5, "timedOut"},
       {6, "wrongAnswer"}, {7, "badStatus"}, {8, "wrongAnswer"}, {9, "brokenReply"}, {10, "brokenReply"},
-      {11, "tooLarge"},   {12, "tooLarge"}, {13, "badStatus"},
+      {11, "tooLarge"},   {12, "tooLarge"}, {13, "badStatus"},  {14, "refused"},
   };
   EXPECT_EQ(verdictsById(outcomes), expected);
 
@@ -124,6 +125,18 @@ TEST(Checker, AddsTheTokenToACheckUrlWithAQueryAndRenewsItForEveryCheck) {
   EXPECT_EQ(requests.size(), 3u);
 }
 
+// For an https check URL the proxy is asked for a tunnel; a proxy that refuses it is answering with its
+// own status.
+TEST(Checker, CountsARefusedTunnelAsABadStatus) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  CheckSettings settings = settingsFor(target);
+  settings.checkUrl = "https://127.0.0.1:" + std::to_string(target.port()) + kCheckPath;
+  EXPECT_EQ(verdictsById(runChecks({farm.add({FakeKind::forward}, 1)}, settings)),
+            (std::map<std::int64_t, std::string>{{1, "badStatus"}}));
+  EXPECT_EQ(farm.requestTargets(), std::vector<std::string>{"127.0.0.1:" + std::to_string(target.port())});
+}
+
 // Every proxy answers only once four connections have been open at the same time, so the round must
 // fill its four slots; and the farm never sees more than four at once.
 TEST(Checker, KeepsExactlyParallelChecksInFlightOverALongerList) {
@@ -134,7 +147,8 @@ TEST(Checker, KeepsExactlyParallelChecksInFlightOverALongerList) {
   std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 5000, 4));
 
   ASSERT_EQ(outcomes.size(), candidates.size());
-  for (const CheckOutcome& outcome : outcomes) EXPECT_EQ(verdictName(outcome.verdict), "alive") << outcome.id;
+  for (const CheckOutcome& outcome : outcomes)
+    EXPECT_EQ(std::string(verdictName(outcome.verdict)), "alive") << outcome.id;
   EXPECT_EQ(farm.maxOpen(), 4);
   EXPECT_EQ(farm.accepted(), 24);
 }
@@ -150,7 +164,8 @@ TEST(Checker, StartsTheNextCheckAsSoonAsOneEnds) {
   std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 5000, 2));
 
   ASSERT_EQ(outcomes.size(), candidates.size());
-  for (const CheckOutcome& outcome : outcomes) EXPECT_EQ(verdictName(outcome.verdict), "alive") << outcome.id;
+  for (const CheckOutcome& outcome : outcomes)
+    EXPECT_EQ(std::string(verdictName(outcome.verdict)), "alive") << outcome.id;
   // It answers together with the tenth other one, so only the last two places are certain.
   EXPECT_TRUE(outcomes.back().id == 0 || outcomes[outcomes.size() - 2].id == 0);
 }
@@ -166,14 +181,18 @@ TEST(Checker, StopEndsTheRoundAndDropsWhatIsLeft) {
   EXPECT_TRUE(runChecks(silent, settings, &stop).empty());
   EXPECT_EQ(farm.accepted(), 0);
 
-  // From another thread, while every slot waits on a silent proxy: nothing is delivered (each would
-  // otherwise end as timedOut, 20 s later).
+  // From another thread, while every slot waits on a silent proxy: nothing is delivered, and the round
+  // ends long before its checks could have timed out (the bound is only there to tell "ended by stop"
+  // from "ended by the 20 s timeout").
   stop = false;
   std::thread stopper([&] {
     while (farm.accepted() < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     stop = true;
   });
+  auto begin = std::chrono::steady_clock::now();
   EXPECT_TRUE(runChecks(silent, settings, &stop).empty());
+  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+  EXPECT_LT(elapsed.count(), settings.timeoutMs / 2);
   stopper.join();
   EXPECT_EQ(farm.accepted(), 4);
 
