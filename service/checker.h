@@ -5,7 +5,6 @@
 // target must echo it (see checkTargetAnswer), so a proxy that serves its own page, a cached copy,
 // garbage or an error is dead.
 #include <atomic>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -16,6 +15,8 @@
 // The query key the checker adds to the check URL, and the path the service answers it on.
 inline constexpr char kCheckTokenKey[] = "token";
 inline constexpr char kCheckPath[] = "/check";
+// Tokens are hex digits; the checker sends 32, a check target takes up to this many.
+inline constexpr std::size_t kMaxCheckTokenLength = 64;
 
 // The body the check target answers to `<check url>?token=<token>`: the only reply counted as alive.
 std::string checkTargetAnswer(std::string_view token);
@@ -34,6 +35,7 @@ enum class CheckVerdict {
   wrongAnswer,   // a 200 whose body is not the target's answer to this check's token
   tooLarge,      // the reply passed the size cap
   brokenReply,   // not HTTP, or closed mid-reply
+  badCandidate,  // the address is not a dotted IPv4 address or the port is 0: never contacted
 };
 
 struct CheckOutcome {
@@ -42,18 +44,22 @@ struct CheckOutcome {
   std::uint32_t latencyMs = 0;  // whole exchange through the proxy; meaningful when alive
 };
 
+// <chrono> cannot be included here: its C++20 part holds a literal (\u00b5s) the GBK execution character
+// set cannot express, so the timeout is a plain count of milliseconds.
 struct CheckSettings {
-  std::string checkUrl;  // http:// or https://; the token is appended as a query parameter
-  std::size_t parallel = 256;
-  std::chrono::milliseconds timeout{5000};
-  std::size_t maxReplyBytes = 64 * 1024;
+  std::string checkUrl;                   // http:// or https://; the token is appended as a query parameter
+  std::size_t parallel = 256;             // checks in flight at most; at least 1
+  std::uint32_t timeoutMs = 5000;         // per check, connection included; at least 1
+  std::size_t maxReplyBytes = 64 * 1024;  // status line, headers and body together; at least 1
 };
 
 std::string_view verdictName(CheckVerdict verdict);
 
 // Checks every candidate, at most `settings.parallel` in flight, and calls `onOutcome` on the calling
-// thread as each one ends. Returns early (outcomes not yet delivered are dropped) once `stop` becomes
-// true. Never follows a redirect.
+// thread as each one ends (once per candidate, in the order they end). Returns early (outcomes not yet
+// delivered are dropped) once `stop` becomes true; it is looked at least every 50 ms. Never follows a
+// redirect, and only the candidate is used as proxy whatever the proxy environment variables say.
+// Throws std::invalid_argument when the settings break the limits above or the check URL is not
+// http:// or https://.
 void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSettings& settings,
-                  const std::function<void(const CheckOutcome&)>& onOutcome,
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::function<void(const CheckOutcome&)>& onOutcome, const std::atomic<bool>* stop = nullptr);

@@ -14,7 +14,7 @@ bool passes(const PoolEntry& entry, const ExtractRequest& request) {
   if (request.port && entry.port != *request.port) return false;
   if (!entry.address.starts_with(request.addressPrefix)) return false;
   if (!request.carrier.empty() && entry.carrier != request.carrier) return false;
-  return request.region.empty() || containsGbk(entry.region, request.region);
+  return request.region.empty() || containsGbk(entry.region, request.region) || containsGbk(entry.city, request.region);
 }
 
 }  // namespace

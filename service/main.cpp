@@ -1,5 +1,6 @@
 // quorvelip-service: the local extraction service the program queries (GET /mo.php), serving a proxy
-// pool from a data file on 127.0.0.1. See README.md.
+// pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
+#include <curl/curl.h>
 #include <httplib.h>
 
 #include <cstdio>
@@ -9,28 +10,116 @@
 #include <string_view>
 #include <vector>
 
-#include "service/proxyPool.h"
+#include "service/checkCommand.h"
+#include "service/importCommand.h"
+#include "service/ipRegion.h"
+#include "service/poolKeeper.h"
+#include "service/poolStore.h"
 #include "service/serviceOptions.h"
 #include "service/serviceRoutes.h"
 
 namespace {
 
-// Loopback only: the pool is sample data for this machine's program, not a public service.
-constexpr char kListenHost[] = "127.0.0.1";
 constexpr char kPoolFileName[] = "pool.txt";
+constexpr char kDbFileName[] = "quorvelip.db";
+constexpr char kIpDbFileName[] = "ip2region.db";
 
-std::string poolBesideExecutable() {
+std::filesystem::path executableFolder() {
   std::error_code error;
   std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error) return kPoolFileName;
-  return (executable.parent_path() / kPoolFileName).string();
+  return error ? std::filesystem::path() : executable.parent_path();
+}
+
+// Beside the executable, or in data/ there or one folder up (the build keeps it in build/data).
+std::string defaultIpDb() {
+  std::filesystem::path folder = executableFolder();
+  for (const std::filesystem::path& candidate :
+       {folder / kIpDbFileName, folder / "data" / kIpDbFileName, folder.parent_path() / "data" / kIpDbFileName}) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(candidate, error)) return candidate.string();
+  }
+  return (folder / kIpDbFileName).string();
+}
+
+std::optional<IpRegionDb> openRegions(const ServiceOptions& options) {
+  std::string path = options.ipDb.empty() ? defaultIpDb() : options.ipDb;
+  std::optional<IpRegionDb> regions = loadIpRegionDb(path);
+  if (!regions) {
+    std::fprintf(stderr, "quorvelip-service: no region database at %s: address:port entries get no region\n",
+                 path.c_str());
+  }
+  return regions;
+}
+
+CheckSettings checkSettings(const ServiceOptions& options) {
+  CheckSettings settings;
+  settings.checkUrl = options.checkUrl;
+  settings.parallel = options.parallel;
+  settings.timeoutMs = static_cast<std::uint32_t>(options.timeoutMs);
+  return settings;
+}
+
+int serve(const ServiceOptions& options, const std::string& dbPath) {
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error);
+  if (!store) {
+    std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
+    return 1;
+  }
+  // The shipped sample pool fills the empty default store, so a first start serves what it always
+  // served. Never into a store named with --db, and never to be checked: its addresses are invented.
+  bool fillWithSample = options.db.empty() && options.checkUrl.empty() && store->count() == 0;
+  if (options.poolGiven || fillWithSample) {
+    std::optional<IpRegionDb> regions = openRegions(options);
+    std::FILE* quiet = std::fopen("/dev/null", "w");
+    bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr);
+    if (quiet) std::fclose(quiet);
+    if (options.poolGiven && (!read || store->count() == 0)) {
+      std::fprintf(stderr, "quorvelip-service: %s: no usable entries\n", options.pool.c_str());
+      return 1;
+    }
+  }
+
+  KeeperSettings keeping;
+  keeping.checking = !options.checkUrl.empty();
+  keeping.check = checkSettings(options);
+  keeping.recheckEverySeconds = options.recheckEverySeconds;
+  std::size_t stored = store->count();
+  SnapshotHolder snapshot;
+  PoolKeeper keeper(std::move(store), keeping, snapshot);
+  keeper.publish();
+
+  httplib::Server server;
+  // Answers are one write each: without this, a client that keeps the connection waits out the
+  // delayed acknowledgement (40 ms) before every answer.
+  server.set_tcp_nodelay(true);
+  installRoutes(server, snapshot, {options.checkUrl, options.recheckEverySeconds});
+  int port = options.port;
+  if (port == 0) {
+    port = server.bind_to_any_port(options.listen);
+  } else if (!server.bind_to_port(options.listen, port)) {
+    port = -1;
+  }
+  if (port < 0) {
+    std::fprintf(stderr, "quorvelip-service: cannot listen on %s:%d\n", options.listen.c_str(), options.port);
+    return 1;
+  }
+  std::string mode = keeping.checking ? "serving live entries, checked against " + options.checkUrl + " every " +
+                                            std::to_string(options.recheckEverySeconds) + " s"
+                                      : "serving unchecked: no --check-url";
+  // Scripts wait for this line before they send queries.
+  std::printf("quorvelip-service: %zu entries served of %zu in %s, %s; listening on http://%s:%d\n",
+              snapshot.get()->served.size(), stored, dbPath.c_str(), mode.c_str(), options.listen.c_str(), port);
+  std::fflush(stdout);
+  if (keeping.checking || dbPath != ":memory:") keeper.start();
+  return server.listen_after_bind() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  std::optional<ServiceOptions> options = parseServiceOptions(arguments, poolBesideExecutable());
+  std::optional<ServiceOptions> options = parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string());
   if (!options) {
     std::fputs(kServiceUsage, stderr);
     return 2;
@@ -39,32 +128,25 @@ int main(int argc, char** argv) {
     std::fputs(kServiceUsage, stdout);
     return 0;
   }
-
-  PoolLoad pool = loadPool(options->pool);
-  for (const std::string& warning : pool.warnings) {
-    std::fprintf(stderr, "quorvelip-service: %s: %s\n", options->pool.c_str(), warning.c_str());
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  // --pool alone serves that file from memory, as the service always did; otherwise the store file.
+  std::string dbPath = options->db;
+  if (dbPath.empty()) {
+    dbPath = options->command == ServiceCommand::serve && options->poolGiven
+                 ? ":memory:"
+                 : (executableFolder() / kDbFileName).string();
   }
-  if (!pool.fileRead) return 1;
-  if (pool.entries.empty()) {
-    std::fprintf(stderr, "quorvelip-service: %s: no usable entries\n", options->pool.c_str());
+  if (options->command == ServiceCommand::serve) return serve(*options, dbPath);
+
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error);
+  if (!store) {
+    std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
     return 1;
   }
-
-  httplib::Server server;
-  installRoutes(server, pool.entries);
-  int port = options->port;
-  if (port == 0) {
-    port = server.bind_to_any_port(kListenHost);
-  } else if (!server.bind_to_port(kListenHost, port)) {
-    port = -1;
+  if (options->command == ServiceCommand::import) {
+    std::optional<IpRegionDb> regions = openRegions(*options);
+    return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr);
   }
-  if (port < 0) {
-    std::fprintf(stderr, "quorvelip-service: cannot listen on %s:%d\n", kListenHost, options->port);
-    return 1;
-  }
-  // Scripts wait for this line before they send queries.
-  std::printf("quorvelip-service: %zu entries from %s, listening on http://%s:%d\n", pool.entries.size(),
-              options->pool.c_str(), kListenHost, port);
-  std::fflush(stdout);
-  return server.listen_after_bind() ? 0 : 1;
+  return runCheck(*store, checkSettings(*options), stdout);
 }

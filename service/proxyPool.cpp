@@ -1,12 +1,13 @@
 #include "service/proxyPool.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+
+#include "service/ipv4.h"
+#include "service/utf8ToGbk.h"
 
 namespace {
 
@@ -46,50 +47,19 @@ std::vector<std::string_view> fields(std::string_view line) {
   return result;
 }
 
-// A decimal number of 1 to `maxDigits` ASCII digits.
-std::optional<std::uint32_t> decimal(std::string_view text, std::size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) return std::nullopt;
-  std::uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-  }
-  return value;
-}
-
-// Dotted quad, each part 0 to 255 without leading zeros (so every address has one spelling).
-std::optional<std::uint32_t> parseAddress(std::string_view text) {
-  std::uint32_t address = 0;
-  for (int part = 0; part < 4; ++part) {
-    std::size_t dot = part < 3 ? text.find('.') : text.size();
-    if (dot == std::string_view::npos) return std::nullopt;
-    std::string_view digits = text.substr(0, dot);
-    std::optional<std::uint32_t> octet = decimal(digits, 3);
-    if (!octet || *octet > 255 || (digits.size() > 1 && digits[0] == '0')) return std::nullopt;
-    address = (address << 8) | *octet;
-    text.remove_prefix(part < 3 ? dot + 1 : dot);
-  }
-  return address;
-}
-
-Text formatAddress(std::uint32_t address) {
-  return std::to_string(address >> 24) + '.' + std::to_string((address >> 16) & 0xFF) + '.' +
-         std::to_string((address >> 8) & 0xFF) + '.' + std::to_string(address & 0xFF);
-}
-
 // "a.b.c.d" is one address; "a.b.c.d/n" every host address of the block.
 bool parseAddresses(std::string_view text, PoolLine& line) {
   constexpr std::uint32_t kShortestPrefix = 16;
   constexpr std::uint32_t kLongestPrefixWithBroadcast = 30;
   std::size_t slash = text.find('/');
-  std::optional<std::uint32_t> address = parseAddress(text.substr(0, slash));
+  std::optional<std::uint32_t> address = parseIpv4(text.substr(0, slash));
   if (!address) return false;
   if (slash == std::string_view::npos) {
     line.first = *address;
     line.count = 1;
     return true;
   }
-  std::optional<std::uint32_t> prefix = decimal(text.substr(slash + 1), 2);
+  std::optional<std::uint32_t> prefix = parseDecimal(text.substr(slash + 1), 2);
   if (!prefix || *prefix < kShortestPrefix || *prefix > 32) return false;
   std::uint32_t size = std::uint32_t{1} << (32 - *prefix);
   if (*address & (size - 1)) return false;  // host bits set: probably a typo, not a block
@@ -99,42 +69,12 @@ bool parseAddresses(std::string_view text, PoolLine& line) {
   return true;
 }
 
-class Utf8ToGbk {
- public:
-  Utf8ToGbk() : converter_(iconv_open("GBK", "UTF-8")) {}
-  ~Utf8ToGbk() {
-    if (valid()) iconv_close(converter_);
-  }
-  Utf8ToGbk(const Utf8ToGbk&) = delete;
-  Utf8ToGbk& operator=(const Utf8ToGbk&) = delete;
-
-  bool valid() const { return converter_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Empty when the text is not UTF-8 or holds a character GBK lacks.
-  std::optional<Text> convert(std::string_view text) {
-    if (!valid()) return std::nullopt;
-    iconv(converter_, nullptr, nullptr, nullptr, nullptr);
-    // GBK never needs more bytes than UTF-8 for the same characters.
-    Text result(text.size(), '\0');
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char* out = result.data();
-    std::size_t outLeft = result.size();
-    if (iconv(converter_, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) return std::nullopt;
-    result.resize(result.size() - outLeft);
-    return result;
-  }
-
- private:
-  iconv_t converter_;
-};
-
 // The reason a line is unusable, or empty when `line` was filled.
 std::string parseLine(std::string_view gbkLine, PoolLine& line) {
   std::vector<std::string_view> parts = fields(gbkLine);
   if (parts.size() != kFieldCount) return "expected 4 fields: address port region carrier";
   if (!parseAddresses(parts[0], line)) return "bad address or block";
-  std::optional<std::uint32_t> port = decimal(parts[1], 5);
+  std::optional<std::uint32_t> port = parseDecimal(parts[1], 5);
   if (!port || *port < 1 || *port > 65535) return "bad port";
   line.port = static_cast<std::uint16_t>(*port);
   if (std::find(std::begin(kCarriers), std::end(kCarriers), parts[3]) == std::end(kCarriers)) {
@@ -151,7 +91,7 @@ std::vector<PoolEntry> interleave(const std::vector<PoolLine>& lines) {
   for (const PoolLine& line : lines) active.push_back(&line);
   for (std::uint32_t round = 0; !active.empty(); ++round) {
     for (const PoolLine* line : active) {
-      entries.push_back({formatAddress(line->first + round), line->port, line->region, line->carrier});
+      entries.push_back({formatIpv4(line->first + round), line->port, line->region, line->carrier, {}});
     }
     std::erase_if(active, [round](const PoolLine* line) { return line->count <= round + 1; });
   }

@@ -1,20 +1,72 @@
 #include "service/serviceOptions.h"
 
 #include "buildConfig.h"
+#include "service/ipv4.h"
 
 namespace {
 
 constexpr int kHttpPort = 80;
+constexpr std::size_t kMaxParallel = 10000;
+constexpr std::int64_t kMaxTimeoutMs = 10 * 60 * 1000;
 
 std::optional<int> portNumber(std::string_view text) {
-  if (text.empty() || text.size() > 5) return std::nullopt;
-  int value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
+  std::optional<std::uint32_t> value = parseDecimal(text, 5);
+  if (!value || *value > 65535) return std::nullopt;
+  return static_cast<int>(*value);
+}
+
+bool takesOption(ServiceCommand command, std::string_view option) {
+  if (option == "--db") return true;
+  switch (command) {
+    case ServiceCommand::serve:
+      return true;
+    case ServiceCommand::import:
+      return option == "--ip-db";
+    case ServiceCommand::check:
+      return option == "--check-url" || option == "--parallel" || option == "--timeout";
   }
-  if (value > 65535) return std::nullopt;
-  return value;
+  return false;
+}
+
+// Sets the option's value; false when it is malformed.
+bool setOption(ServiceOptions& options, std::string_view option, std::string_view value) {
+  if (value.empty()) return false;
+  if (option == "--port") {
+    std::optional<int> port = portNumber(value);
+    if (port) options.port = *port;
+    return port.has_value();
+  }
+  if (option == "--parallel") {
+    std::optional<std::uint32_t> parallel = parseDecimal(value, 5);
+    if (!parallel || *parallel < 1 || *parallel > kMaxParallel) return false;
+    options.parallel = *parallel;
+    return true;
+  }
+  if (option == "--timeout" || option == "--recheck-every") {
+    std::optional<std::int64_t> duration = parseDuration(value);
+    if (!duration) return false;
+    if (option == "--timeout") {
+      if (*duration > kMaxTimeoutMs) return false;
+      options.timeoutMs = *duration;
+    } else {
+      options.recheckEverySeconds = (*duration + 999) / 1000;
+    }
+    return true;
+  }
+  if (option == "--check-url") {
+    if (!value.starts_with("http://") && !value.starts_with("https://")) return false;
+    options.checkUrl = std::string(value);
+    return true;
+  }
+  std::string* target = option == "--listen"  ? &options.listen
+                        : option == "--db"    ? &options.db
+                        : option == "--pool"  ? &options.pool
+                        : option == "--ip-db" ? &options.ipDb
+                                              : nullptr;
+  if (!target) return false;
+  *target = std::string(value);
+  if (option == "--pool") options.poolGiven = true;
+  return true;
 }
 
 }  // namespace
@@ -27,25 +79,47 @@ int portOfServiceUrl(std::string_view url) {
   return portNumber(url.substr(colon + 1)).value_or(kHttpPort);
 }
 
+std::optional<std::int64_t> parseDuration(std::string_view text) {
+  std::size_t digits = text.find_first_not_of("0123456789");
+  std::optional<std::uint32_t> number = parseDecimal(text.substr(0, digits), 9);
+  if (!number || *number == 0) return std::nullopt;
+  std::string_view unit = digits == std::string_view::npos ? "s" : text.substr(digits);
+  std::int64_t value = *number;
+  if (unit == "ms") return value;
+  if (unit == "s") return value * 1000;
+  if (unit == "m") return value * 60 * 1000;
+  if (unit == "h") return value * 3600 * 1000;
+  return std::nullopt;
+}
+
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_view>& arguments,
                                                   const std::string& defaultPool) {
   ServiceOptions options;
   options.port = portOfServiceUrl(QUORVELIP_SERVICE_URL);
   options.pool = defaultPool;
-  for (std::size_t at = 0; at < arguments.size(); ++at) {
+  std::size_t at = 0;
+  if (!arguments.empty() && arguments[0] == "import") {
+    options.command = ServiceCommand::import;
+    at = 1;
+  } else if (!arguments.empty() && arguments[0] == "check") {
+    options.command = ServiceCommand::check;
+    at = 1;
+  }
+  for (; at < arguments.size(); ++at) {
     std::string_view argument = arguments[at];
-    bool hasValue = at + 1 < arguments.size();
     if (argument == "--help" || argument == "-h") {
       options.help = true;
-    } else if (argument == "--port" && hasValue) {
-      std::optional<int> port = portNumber(arguments[++at]);
-      if (!port) return std::nullopt;
-      options.port = *port;
-    } else if (argument == "--pool" && hasValue && !arguments[at + 1].empty()) {
-      options.pool = std::string(arguments[++at]);
+    } else if (argument.starts_with("-")) {
+      if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
+      if (!setOption(options, argument, arguments[++at])) return std::nullopt;
+    } else if (options.command == ServiceCommand::import) {
+      options.sources.emplace_back(argument);
     } else {
       return std::nullopt;
     }
   }
+  if (options.help) return options;
+  if (options.command == ServiceCommand::import && options.sources.empty()) return std::nullopt;
+  if (options.command == ServiceCommand::check && options.checkUrl.empty()) return std::nullopt;
   return options;
 }

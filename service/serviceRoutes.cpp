@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "service/checkTarget.h"
 #include "service/extractQuery.h"
 #include "service/filterPool.h"
 #include "service/listPage.h"
+#include "service/proxyApi.h"
 
 namespace {
 
@@ -80,16 +82,26 @@ Reply answerFailure(int status) {
   return {status, renderListPage({}, notice)};
 }
 
-void installRoutes(httplib::Server& server, const std::vector<PoolEntry>& pool) {
+void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status) {
   // The raw target, not request.params: httplib's decoding turns "%uXXXX" into UTF-8 and lets a
   // malformed "%" through silently, and the filters need exactly the GBK bytes the program sent.
-  server.Get("/mo\\.php", [&pool](const httplib::Request& request, httplib::Response& response) {
+  server.Get("/mo\\.php", [&snapshot](const httplib::Request& request, httplib::Response& response) {
     std::string_view target = request.target;
     std::size_t question = target.find('?');
-    Reply reply = answerExtraction(pool, question == std::string_view::npos ? "" : target.substr(question + 1));
+    std::shared_ptr<const PoolSnapshot> pool = snapshot.get();
+    Reply reply = answerExtraction(pool->served, question == std::string_view::npos ? "" : target.substr(question + 1));
     response.status = reply.status;
     response.set_content(reply.body, kPageContentType);
   });
+  server.Get(kProxyApiPath, [&snapshot](const httplib::Request& request, httplib::Response& response) {
+    JsonReply reply = answerProxyApi(*snapshot.get(), request.params);
+    response.status = reply.status;
+    response.set_content(reply.body, "application/json");
+  });
+  server.Get(kStatusPath, [&snapshot, status](const httplib::Request&, httplib::Response& response) {
+    response.set_content(renderStatusPage(*snapshot.get(), status), kStatusContentType);
+  });
+  installCheckTarget(server);
   // Statuses httplib sets itself (unknown path, over-long request line) come without a body.
   server.set_error_handler(
       httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {

@@ -3,7 +3,9 @@
 #include <string_view>
 #include <vector>
 
+#include "service/poolSnapshot.h"
 #include "service/proxyPool.h"
+#include "service/statusPage.h"
 #include "toolkit/valueModel.h"
 
 namespace httplib {
@@ -25,6 +27,8 @@ Reply answerExtraction(const std::vector<PoolEntry>& pool, std::string_view rawQ
 // the server refuses to read, 400 for an unreadable request...).
 Reply answerFailure(int status);
 
-// Routes GET and HEAD of kExtractionPath to answerExtraction and gives every error status a page.
-// `pool` must outlive the server.
-void installRoutes(httplib::Server& server, const std::vector<PoolEntry>& pool);
+// Routes GET and HEAD of kExtractionPath to answerExtraction over the current snapshot, of
+// kProxyApiPath to answerProxyApi, of kStatusPath to the status page and of kCheckPath to the check
+// target's answer (so one service can be another's check target), and gives every error status a
+// page. `snapshot` must outlive the server.
+void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status);

@@ -9,9 +9,9 @@ namespace {
 
 const std::vector<PoolEntry>& samplePool() {
   static const std::vector<PoolEntry> pool = {
-      {"113.0.2.1", 18186, "广东广州", "电信"},    {"113.0.2.2", 8080, "广东深圳", "联通"},
-      {"114.51.100.3", 18186, "福建福州", "移动"}, {"192.0.2.4", 18186, "北京", "电信"},
-      {"11.0.113.5", 18186, "广东广州", "联通"},   {"198.51.100.6", 3128, "上海", "移动"},
+      {"113.0.2.1", 18186, "广东广州", "电信", ""},    {"113.0.2.2", 8080, "广东深圳", "联通", ""},
+      {"114.51.100.3", 18186, "福建福州", "移动", ""}, {"192.0.2.4", 18186, "北京", "电信", "北京市"},
+      {"11.0.113.5", 18186, "广东广州", "联通", ""},   {"198.51.100.6", 3128, "上海", "移动", "上海市"},
   };
   return pool;
 }
@@ -61,6 +61,13 @@ TEST(ServiceFilter, RegionMatchesAnywhereInTheRegion) {
   request.region = "州";
   EXPECT_EQ(addresses(request), (Addresses{"113.0.2.1", "114.51.100.3", "11.0.113.5"}));
   request.region = "广东广州市";
+  EXPECT_TRUE(addresses(request).empty());
+  // Province and city are matched each on its own, never across the two.
+  request.region = "市";
+  EXPECT_EQ(addresses(request), (Addresses{"192.0.2.4", "198.51.100.6"}));
+  request.region = "北京市";
+  EXPECT_EQ(addresses(request), (Addresses{"192.0.2.4"}));
+  request.region = "京北";
   EXPECT_TRUE(addresses(request).empty());
 }
 

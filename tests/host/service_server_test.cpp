@@ -12,6 +12,7 @@
 #include "service/extractQuery.h"
 #include "service/filterPool.h"
 #include "service/listPage.h"
+#include "service/poolSnapshot.h"
 #include "service/proxyPool.h"
 #include "service/serviceOptions.h"
 #include "service/serviceRoutes.h"
@@ -19,10 +20,15 @@
 
 namespace {
 
+const SnapshotHolder& shipped() {
+  static SnapshotHolder holder;
+  static bool filled = (holder.set(shippedSnapshot()), true);
+  (void)filled;
+  return holder;
+}
+
 const std::vector<PoolEntry>& shippedPool() {
-  static const PoolLoad load = loadPool(
-      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "service" / "pool.txt").string());
-  return load.entries;
+  return shipped().get()->served;
 }
 
 // The real server on an ephemeral loopback port, in a thread of its own, for one test.
@@ -30,7 +36,7 @@ class ServiceServer : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(shippedPool().empty());
-    installRoutes(server_, shippedPool());
+    installRoutes(server_, shipped(), {});
     port_ = server_.bind_to_any_port("127.0.0.1");
     ASSERT_GT(port_, 0);
     listener_ = std::thread([this] { server_.listen_after_bind(); });
@@ -134,29 +140,82 @@ TEST(ServiceOptions, TakesTheDefaultPortFromTheServiceAddress) {
   EXPECT_EQ(portOfServiceUrl("http://localhost:99999"), 80);
 }
 
-TEST(ServiceOptions, ReadsPortAndPoolAndRefusesAnythingElse) {
-  std::optional<ServiceOptions> given = parseServiceOptions({"--pool", "/tmp/p.txt", "--port", "9001"}, "beside.txt");
+TEST(ServiceOptions, ReadsTheServersOptionsAndRefusesAnythingElse) {
+  std::optional<ServiceOptions> given =
+      parseServiceOptions({"--pool", "/tmp/p.txt", "--port", "9001", "--listen", "0.0.0.0", "--db", "x.db",
+                           "--check-url", "http://127.0.0.1:9/check", "--parallel", "16", "--timeout", "1500ms",
+                           "--recheck-every", "2m", "--ip-db", "r.db"},
+                          "beside.txt");
   ASSERT_TRUE(given);
+  EXPECT_EQ(given->command, ServiceCommand::serve);
   EXPECT_EQ(given->port, 9001);
   EXPECT_EQ(given->pool, "/tmp/p.txt");
+  EXPECT_TRUE(given->poolGiven);
+  EXPECT_EQ(given->listen, "0.0.0.0");
+  EXPECT_EQ(given->db, "x.db");
+  EXPECT_EQ(given->ipDb, "r.db");
+  EXPECT_EQ(given->checkUrl, "http://127.0.0.1:9/check");
+  EXPECT_EQ(given->parallel, 16u);
+  EXPECT_EQ(given->timeoutMs, 1500);
+  EXPECT_EQ(given->recheckEverySeconds, 120);
   EXPECT_FALSE(given->help);
 
   std::optional<ServiceOptions> defaults = parseServiceOptions({}, "beside.txt");
   ASSERT_TRUE(defaults);
   EXPECT_EQ(defaults->pool, "beside.txt");
+  EXPECT_FALSE(defaults->poolGiven);
+  EXPECT_EQ(defaults->listen, "127.0.0.1") << "loopback unless asked";
+  EXPECT_EQ(defaults->checkUrl, "") << "no checking unless asked";
+  EXPECT_EQ(defaults->parallel, 256u);
+  EXPECT_EQ(defaults->timeoutMs, 5000);
+  EXPECT_EQ(defaults->recheckEverySeconds, 600);
   EXPECT_EQ(parseServiceOptions({"--port", "0"}, "")->port, 0);
   EXPECT_TRUE(parseServiceOptions({"--help"}, "")->help);
 
-  for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{{"--port"},
-                                                                                             {"--port", "65536"},
-                                                                                             {"--port", "80x"},
-                                                                                             {"--port", ""},
-                                                                                             {"--pool"},
-                                                                                             {"--pool", ""},
-                                                                                             {"-p", "1"},
-                                                                                             {"9000"}}) {
-    EXPECT_FALSE(parseServiceOptions(bad, "beside.txt").has_value()) << bad.front();
+  for (const std::vector<std::string_view>& bad :
+       std::vector<std::vector<std::string_view>>{{"--port"},
+                                                  {"--port", "65536"},
+                                                  {"--port", "80x"},
+                                                  {"--port", ""},
+                                                  {"--pool"},
+                                                  {"--pool", ""},
+                                                  {"-p", "1"},
+                                                  {"9000"},
+                                                  {"--parallel", "0"},
+                                                  {"--timeout", "5x"},
+                                                  {"--timeout", "0s"},
+                                                  {"--timeout", "11m"},
+                                                  {"--check-url", "ftp://x/"},
+                                                  {"--listen"},
+                                                  {"--recheck-every", ""},
+                                                  {"import"},
+                                                  {"check", "--db", "x.db"},
+                                                  {"import", "--port", "1", "a.txt"},
+                                                  {"check", "--check-url", "http://127.0.0.1/", "a.txt"}}) {
+    EXPECT_FALSE(parseServiceOptions(bad, "beside.txt").has_value()) << bad.front() << " " << bad.size();
   }
+}
+
+TEST(ServiceOptions, ReadsTheImportAndCheckCommands) {
+  std::optional<ServiceOptions> import =
+      parseServiceOptions({"import", "--db", "p.db", "a.txt", "http://127.0.0.1:1/b.txt"}, "");
+  ASSERT_TRUE(import);
+  EXPECT_EQ(import->command, ServiceCommand::import);
+  EXPECT_EQ(import->db, "p.db");
+  EXPECT_EQ(import->sources, (std::vector<std::string>{"a.txt", "http://127.0.0.1:1/b.txt"}));
+
+  std::optional<ServiceOptions> check = parseServiceOptions(
+      {"check", "--check-url", "http://127.0.0.1:9/check", "--timeout", "2", "--parallel", "8"}, "");
+  ASSERT_TRUE(check);
+  EXPECT_EQ(check->command, ServiceCommand::check);
+  EXPECT_EQ(check->timeoutMs, 2000);
+  EXPECT_EQ(check->parallel, 8u);
+
+  EXPECT_EQ(parseDuration("250ms"), 250);
+  EXPECT_EQ(parseDuration("10m"), 600000);
+  EXPECT_EQ(parseDuration("1h"), 3600000);
+  EXPECT_FALSE(parseDuration("-1s"));
+  EXPECT_FALSE(parseDuration("s"));
 }
 
 }  // namespace

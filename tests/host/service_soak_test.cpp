@@ -14,22 +14,20 @@
 
 #include "service/proxyPool.h"
 #include "service/serviceRoutes.h"
+#include "service_testing.h"
 #include "tests/soak/queryMix.h"
 
 namespace {
 
-const std::vector<PoolEntry>& shippedPool() {
-  static const PoolLoad load = loadPool(
-      (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "service" / "pool.txt").string());
-  return load.entries;
-}
-
 TEST(ServiceSoak, ConcurrentClientsGetWellFormedAnswersToEveryQuery) {
   constexpr int kThreads = 4;
   constexpr int kRequestsPerThread = 75;
-  ASSERT_FALSE(shippedPool().empty());
+  SnapshotHolder snapshot;
+  snapshot.set(shippedSnapshot());
+  const std::vector<PoolEntry>& pool = snapshot.get()->served;
+  ASSERT_FALSE(pool.empty());
   httplib::Server server;
-  installRoutes(server, shippedPool());
+  installRoutes(server, snapshot, {});
   int port = server.bind_to_any_port("127.0.0.1");
   ASSERT_GT(port, 0);
   std::thread listener([&] { server.listen_after_bind(); });
@@ -51,7 +49,7 @@ TEST(ServiceSoak, ConcurrentClientsGetWellFormedAnswersToEveryQuery) {
         soak::Query query = soak::makeQuery(random);
         httplib::Result result = client.Get(query.target);
         std::string fault = result ? soak::checkAnswer(query, result->status, result->get_header_value("Content-Type"),
-                                                       result->body, shippedPool().size())
+                                                       result->body, pool.size())
                                    : "no answer: " + httplib::to_string(result.error());
         if (result) ++answered;
         if (!fault.empty()) {

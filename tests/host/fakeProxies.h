@@ -1,0 +1,98 @@
+#pragma once
+// Loopback stand-ins for the live check: a check target (the service's own /check route on an
+// ephemeral port) and a farm of fake HTTP proxies, each listening on its own 127.x address and port and
+// misbehaving in one chosen way. One acceptor thread watches every listening socket (so a farm can hold
+// thousands), and a few worker threads answer the accepted connections.
+#include <httplib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "service/checker.h"
+
+// The check target: installCheckTarget on 127.0.0.1, any free port, in a thread of its own.
+class CheckTargetServer {
+ public:
+  CheckTargetServer();
+  ~CheckTargetServer();
+  int port() const { return port_; }
+  std::string checkUrl() const;  // http://127.0.0.1:<port>/check
+
+ private:
+  httplib::Server server_;
+  std::thread thread_;
+  int port_ = 0;
+};
+
+enum class FakeKind {
+  forward,        // passes the request on to the target (after `delayMs`) and its reply back
+  hold,           // accepts and never answers; closes when the client does
+  closeAtOnce,    // reads the request and closes without a byte of reply
+  ownPage,        // 200 with a page of its own, ended by closing
+  errorPage,      // 502 with a page of its own
+  staleAnswer,    // 200 with the target's answer to an earlier token
+  garbage,        // bytes that are not HTTP, then closes
+  closeMidReply,  // a 200 head promising 4096 bytes, a few of them, then closes
+  hugeReply,      // 200 and megabytes of body without a length, until the client gives up
+  hugeDeclared,   // the same with a Content-Length of 8 MB
+  redirect,       // its first request: 302 to the very same URL; later ones are forwarded
+};
+
+struct FakeProxy {
+  FakeKind kind = FakeKind::forward;
+  int delayMs = 0;       // before answering
+  int gateAccepted = 0;  // answer only once the farm has accepted this many connections in all
+  int gateOpen = 0;      // answer only once this many connections have been open at the same time
+};
+
+class FakeProxyFarm {
+ public:
+  explicit FakeProxyFarm(int workers = 8);
+  ~FakeProxyFarm();
+  FakeProxyFarm(const FakeProxyFarm&) = delete;
+  FakeProxyFarm& operator=(const FakeProxyFarm&) = delete;
+
+  // A listening proxy of this kind on `address` (a 127.x address), any free port.
+  CheckCandidate add(const FakeProxy& proxy, std::int64_t id, const std::string& address = "127.0.0.1");
+  // An address and port nothing listens on: bound, then closed.
+  static CheckCandidate refusing(std::int64_t id, const std::string& address = "127.0.0.1");
+
+  int accepted() const { return accepted_; }
+  int maxOpen() const { return maxOpen_; }
+  std::vector<std::string> requestTargets() const;  // the request line's target of every answered request
+
+ private:
+  struct Listener;
+  struct Work {
+    int fd;
+    Listener* listener;
+  };
+  void acceptLoop();
+  void acceptFrom(Listener& listener);
+  void workLoop();
+  void answer(int fd, Listener& listener);
+  void closeCounted(int fd);
+  bool waitGate(const FakeProxy& proxy);
+
+  int epoll_ = -1;
+  int wake_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> accepted_{0};
+  std::atomic<int> open_{0};
+  std::atomic<int> maxOpen_{0};
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Work> queue_;
+  std::vector<std::unique_ptr<Listener>> listeners_;
+  std::vector<int> held_;
+  std::vector<std::string> targets_;
+  std::thread acceptor_;
+  std::vector<std::thread> workers_;
+};

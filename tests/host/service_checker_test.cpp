@@ -1,0 +1,280 @@
+// The live checker against fake proxies on loopback, and the check target's route. Ordering and counts
+// are checked, never durations: the machine may be loaded.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakeProxies.h"
+#include "service/checkTarget.h"
+#include "service/checker.h"
+
+namespace {
+
+std::vector<CheckOutcome> runChecks(const std::vector<CheckCandidate>& candidates, const CheckSettings& settings,
+                                    const std::atomic<bool>* stop = nullptr) {
+  std::vector<CheckOutcome> outcomes;
+  checkProxies(
+      candidates, settings, [&](const CheckOutcome& outcome) { outcomes.push_back(outcome); }, stop);
+  return outcomes;
+}
+
+CheckSettings settingsFor(const CheckTargetServer& target, std::uint32_t timeoutMs = 5000, std::size_t parallel = 256) {
+  CheckSettings settings;
+  settings.checkUrl = target.checkUrl();
+  settings.timeoutMs = timeoutMs;
+  settings.parallel = parallel;
+  return settings;
+}
+
+// Verdict names by candidate id; an id delivered twice shows up as a failure.
+std::map<std::int64_t, std::string> verdictsById(const std::vector<CheckOutcome>& outcomes) {
+  std::map<std::int64_t, std::string> verdicts;
+  for (const CheckOutcome& outcome : outcomes) {
+    EXPECT_TRUE(verdicts.emplace(outcome.id, verdictName(outcome.verdict)).second) << "twice: " << outcome.id;
+  }
+  return verdicts;
+}
+
+bool isHex(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) { setenv(name, value.c_str(), 1); }
+  ~ScopedEnv() { unsetenv(name_); }
+
+ private:
+  const char* name_;
+};
+
+TEST(Checker, GivesEveryKindOfProxyItsVerdict) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  std::vector<CheckCandidate> candidates = {
+      farm.add({FakeKind::forward, 300}, 1, "127.0.0.1"),
+      farm.add({FakeKind::forward, 50}, 2, "127.0.0.2"),
+      farm.add({FakeKind::forward, 150}, 3, "127.0.0.3"),
+      FakeProxyFarm::refusing(4),
+      farm.add({FakeKind::hold}, 5),
+      farm.add({FakeKind::ownPage}, 6),
+      farm.add({FakeKind::errorPage}, 7),
+      farm.add({FakeKind::staleAnswer}, 8),
+      farm.add({FakeKind::garbage}, 9),
+      farm.add({FakeKind::closeMidReply}, 10),
+      farm.add({FakeKind::hugeReply}, 11),
+      farm.add({FakeKind::hugeDeclared}, 12),
+      farm.add({FakeKind::redirect}, 13),
+      farm.add({FakeKind::closeAtOnce}, 14),
+  };
+  std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 3000));
+
+  std::map<std::int64_t, std::string> expected = {
+      {1, "alive"},       {2, "alive"},     {3, "alive"},       {4, "refused"},     {5, "timedOut"},
+      {6, "wrongAnswer"}, {7, "badStatus"}, {8, "wrongAnswer"}, {9, "brokenReply"}, {10, "brokenReply"},
+      {11, "tooLarge"},   {12, "tooLarge"}, {13, "badStatus"},  {14, "refused"},
+  };
+  EXPECT_EQ(verdictsById(outcomes), expected);
+
+  // The good ones in the order of their added latency, each at least that latency.
+  std::map<std::int64_t, std::uint32_t> latency;
+  for (const CheckOutcome& outcome : outcomes) latency[outcome.id] = outcome.latencyMs;
+  EXPECT_GE(latency[2], 50u);
+  EXPECT_LT(latency[2], latency[3]);
+  EXPECT_LT(latency[3], latency[1]);
+
+  // Every request went through a proxy in absolute form, with a token of its own; the redirect was not
+  // followed (its proxy would have forwarded a second request to the real target).
+  std::set<std::string> tokens;
+  std::vector<std::string> requests = farm.requestTargets();
+  EXPECT_EQ(requests.size(), candidates.size() - 2);  // all but the refusing and the silent one
+  for (const std::string& request : requests) {
+    std::string prefix = target.checkUrl() + "?token=";
+    ASSERT_TRUE(request.starts_with(prefix)) << request;
+    std::string token = request.substr(prefix.size());
+    EXPECT_EQ(token.size(), 32u);
+    EXPECT_TRUE(isHex(token)) << token;
+    tokens.insert(token);
+  }
+  EXPECT_EQ(tokens.size(), requests.size());
+}
+
+TEST(Checker, AddsTheTokenToACheckUrlWithAQueryAndRenewsItForEveryCheck) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  CheckCandidate good = farm.add({FakeKind::forward}, 1);
+  std::vector<CheckCandidate> candidates(3, good);  // the same proxy three times
+  for (std::size_t i = 0; i < candidates.size(); ++i) candidates[i].id = static_cast<std::int64_t>(i);
+  CheckSettings settings = settingsFor(target);
+  settings.checkUrl += "?lang=en";
+
+  EXPECT_EQ(verdictsById(runChecks(candidates, settings)),
+            (std::map<std::int64_t, std::string>{{0, "alive"}, {1, "alive"}, {2, "alive"}}));
+  std::set<std::string> requests;
+  for (const std::string& request : farm.requestTargets()) {
+    EXPECT_TRUE(request.starts_with(settings.checkUrl + "&token=")) << request;
+    requests.insert(request);
+  }
+  EXPECT_EQ(requests.size(), 3u);
+}
+
+// For an https check URL the proxy is asked for a tunnel; a proxy that refuses it is answering with its
+// own status.
+TEST(Checker, CountsARefusedTunnelAsABadStatus) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  CheckSettings settings = settingsFor(target);
+  settings.checkUrl = "https://127.0.0.1:" + std::to_string(target.port()) + kCheckPath;
+  EXPECT_EQ(verdictsById(runChecks({farm.add({FakeKind::forward}, 1)}, settings)),
+            (std::map<std::int64_t, std::string>{{1, "badStatus"}}));
+  EXPECT_EQ(farm.requestTargets(), std::vector<std::string>{"127.0.0.1:" + std::to_string(target.port())});
+}
+
+// Every proxy answers only once four connections have been open at the same time, so the round must
+// fill its four slots; and the farm never sees more than four at once.
+TEST(Checker, KeepsExactlyParallelChecksInFlightOverALongerList) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  std::vector<CheckCandidate> candidates;
+  for (int i = 0; i < 24; ++i) candidates.push_back(farm.add({FakeKind::forward, 0, 0, 4}, i));
+  std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 5000, 4));
+
+  ASSERT_EQ(outcomes.size(), candidates.size());
+  for (const CheckOutcome& outcome : outcomes)
+    EXPECT_EQ(std::string(verdictName(outcome.verdict)), "alive") << outcome.id;
+  EXPECT_EQ(farm.maxOpen(), 4);
+  EXPECT_EQ(farm.accepted(), 24);
+}
+
+// The first proxy answers only after ten other connections reached the farm: with two slots that
+// happens only if the other slot goes on to the next candidate each time a check ends, rather than the
+// round waiting for both before starting two more.
+TEST(Checker, StartsTheNextCheckAsSoonAsOneEnds) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  std::vector<CheckCandidate> candidates = {farm.add({FakeKind::forward, 0, 11}, 0)};
+  for (int i = 1; i <= 10; ++i) candidates.push_back(farm.add({FakeKind::forward}, i));
+  std::vector<CheckOutcome> outcomes = runChecks(candidates, settingsFor(target, 5000, 2));
+
+  ASSERT_EQ(outcomes.size(), candidates.size());
+  for (const CheckOutcome& outcome : outcomes)
+    EXPECT_EQ(std::string(verdictName(outcome.verdict)), "alive") << outcome.id;
+  // It answers together with the tenth other one, so only the last two places are certain.
+  EXPECT_TRUE(outcomes.back().id == 0 || outcomes[outcomes.size() - 2].id == 0);
+}
+
+TEST(Checker, StopEndsTheRoundAndDropsWhatIsLeft) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  std::vector<CheckCandidate> silent;
+  for (int i = 0; i < 8; ++i) silent.push_back(farm.add({FakeKind::hold}, i));
+  const CheckSettings settings = settingsFor(target, 20000, 4);
+
+  std::atomic<bool> stop{true};
+  EXPECT_TRUE(runChecks(silent, settings, &stop).empty());
+  EXPECT_EQ(farm.accepted(), 0);
+
+  // From another thread, while every slot waits on a silent proxy: nothing is delivered, and the round
+  // ends long before its checks could have timed out (the bound is only there to tell "ended by stop"
+  // from "ended by the 20 s timeout").
+  stop = false;
+  std::thread stopper([&] {
+    while (farm.accepted() < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    stop = true;
+  });
+  auto begin = std::chrono::steady_clock::now();
+  EXPECT_TRUE(runChecks(silent, settings, &stop).empty());
+  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin);
+  EXPECT_LT(elapsed.count(), settings.timeoutMs / 2);
+  stopper.join();
+  EXPECT_EQ(farm.accepted(), 4);
+
+  // From the outcome callback: the outcome in hand is the last one.
+  std::vector<CheckCandidate> refusing;
+  for (int i = 0; i < 6; ++i) refusing.push_back(FakeProxyFarm::refusing(i));
+  stop = false;
+  int delivered = 0;
+  checkProxies(
+      refusing, settings, [&](const CheckOutcome&) { ++delivered, stop = true; }, &stop);
+  EXPECT_EQ(delivered, 1);
+}
+
+TEST(Checker, AnswersUnusableCandidatesWithoutContactingThemAndRefusesBadSettings) {
+  CheckTargetServer target;
+  const CheckSettings settings = settingsFor(target);
+  EXPECT_TRUE(runChecks({}, settings).empty());
+
+  std::vector<CheckCandidate> candidates = {
+      {1, "localhost", 80}, {2, "127.0.0.1", 0},   {3, "127.0.0", 80},         {4, "::1", 80},
+      {5, "", 80},          {6, "127.0.0.01", 80}, FakeProxyFarm::refusing(7),
+  };
+  std::map<std::int64_t, std::string> expected;
+  for (std::int64_t id = 1; id <= 6; ++id) expected[id] = "badCandidate";
+  expected[7] = "refused";
+  EXPECT_EQ(verdictsById(runChecks(candidates, settings)), expected);
+
+  for (auto broken : {+[](CheckSettings& s) { s.parallel = 0; }, +[](CheckSettings& s) { s.timeoutMs = 0; },
+                      +[](CheckSettings& s) { s.maxReplyBytes = 0; }, +[](CheckSettings& s) { s.checkUrl = ""; },
+                      +[](CheckSettings& s) { s.checkUrl = "ftp://127.0.0.1/check"; },
+                      +[](CheckSettings& s) { s.checkUrl += "#part"; }}) {
+    CheckSettings bad = settings;
+    broken(bad);
+    EXPECT_THROW(runChecks(candidates, bad), std::invalid_argument) << bad.checkUrl;
+  }
+}
+
+// With no_proxy covering everything, a checker that let the environment in would fetch the target
+// directly and call a dead candidate alive; with http_proxy set, it could ask the wrong proxy.
+TEST(Checker, UsesOnlyTheCandidateWhateverTheProxyEnvironmentSays) {
+  CheckTargetServer target;
+  FakeProxyFarm farm;
+  CheckCandidate good = farm.add({FakeKind::forward}, 0);
+  std::string goodUrl = "http://" + good.address + ":" + std::to_string(good.port);
+  ScopedEnv noProxy("no_proxy", "*");
+  ScopedEnv noProxyUpper("NO_PROXY", "*");
+  ScopedEnv httpProxy("http_proxy", goodUrl);
+  ScopedEnv allProxy("ALL_PROXY", goodUrl);
+  std::vector<CheckCandidate> candidates = {FakeProxyFarm::refusing(1), farm.add({FakeKind::ownPage}, 2)};
+  EXPECT_EQ(verdictsById(runChecks(candidates, settingsFor(target))),
+            (std::map<std::int64_t, std::string>{{1, "refused"}, {2, "wrongAnswer"}}));
+  EXPECT_EQ(farm.accepted(), 1);
+}
+
+TEST(CheckTarget, AnswersOneHexTokenAndNothingElse) {
+  EXPECT_EQ(answerCheck("token=0f9A"), checkTargetAnswer("0f9A"));
+  EXPECT_EQ(answerCheck("lang=en&token=abc&x="), checkTargetAnswer("abc"));
+  EXPECT_EQ(answerCheck("token=" + std::string(kMaxCheckTokenLength, 'e')),
+            checkTargetAnswer(std::string(kMaxCheckTokenLength, 'e')));
+  for (std::string query : {"", "token", "token=", "tokens=ab", "xtoken=ab", "token=ab&token=ab", "token=ag",
+                            "token=%61", "token=a+b", "token=ab%00"}) {
+    EXPECT_FALSE(answerCheck(query)) << query;
+  }
+  EXPECT_FALSE(answerCheck("token=" + std::string(kMaxCheckTokenLength + 1, 'e')));
+  EXPECT_NE(checkTargetAnswer("ab"), checkTargetAnswer("abc"));
+}
+
+TEST(CheckTarget, ServesTheAnswerOverHttp) {
+  CheckTargetServer target;
+  httplib::Client client("127.0.0.1", target.port());
+  httplib::Result ok = client.Get("/check?token=c0ffee");
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->status, 200);
+  EXPECT_EQ(ok->body, checkTargetAnswer("c0ffee"));
+  EXPECT_EQ(ok->get_header_value("Cache-Control"), "no-store");
+  httplib::Result head = client.Head("/check?token=c0ffee");
+  ASSERT_TRUE(head);
+  EXPECT_EQ(head->status, 200);
+  httplib::Result bad = client.Get("/check?token=nothex");
+  ASSERT_TRUE(bad);
+  EXPECT_EQ(bad->status, 400);
+  EXPECT_NE(bad->body, checkTargetAnswer("nothex"));
+}
+
+}  // namespace

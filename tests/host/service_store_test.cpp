@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/poolStore.h"
+#include "service_testing.h"
+
+namespace {
+
+std::unique_ptr<PoolStore> openStore(const std::string& path) {
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(path, error);
+  EXPECT_TRUE(store) << error;
+  return store;
+}
+
+NewProxy proxy(const char* address, std::uint16_t port, std::string province = {}, std::string carrier = {}) {
+  return {address, port, std::move(province), "", std::move(carrier)};
+}
+
+TEST(ServiceStore, AddsNewEntriesAndMergesDuplicatesInsideAndAcrossBatches) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  MergeCounts first = store->add(
+      {proxy("1.45.0.1", 80), proxy("1.45.0.2", 80), proxy("1.45.0.1", 80), proxy("1.45.0.1", 8080)}, "a.txt", 1000);
+  EXPECT_EQ(first.added, 3u);
+  EXPECT_EQ(first.merged, 1u);
+  // A later source refreshes region, carrier and source but keeps the entry's first sighting.
+  MergeCounts second = store->add({proxy("1.45.0.2", 80, "Beijing", "Unicom"), proxy("1.45.0.3", 80)}, "b.txt", 2000);
+  EXPECT_EQ(second.added, 1u);
+  EXPECT_EQ(second.merged, 1u);
+  std::vector<StoredProxy> all = store->all();
+  ASSERT_EQ(all.size(), 4u);
+  EXPECT_EQ(all[1].address, "1.45.0.2");
+  EXPECT_EQ(all[1].province, "Beijing");
+  EXPECT_EQ(all[1].carrier, "Unicom");
+  EXPECT_EQ(all[1].source, "b.txt");
+  EXPECT_EQ(all[1].firstSeen, 1000);
+  EXPECT_EQ(all[3].address, "1.45.0.3");  // insertion order
+  EXPECT_EQ(store->count(), 4u);
+}
+
+TEST(ServiceStore, CountsConsecutiveFailuresAndSchedulesRechecks) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  store->add({proxy("127.0.0.1", 1), proxy("127.0.0.1", 2), proxy("127.0.0.1", 3)}, "t", 0);
+  EXPECT_FALSE(store->nextDue(600).value() > 1000) << "never checked: due at once";
+  std::vector<DueProxy> due = store->due(1000, 600);
+  ASSERT_EQ(due.size(), 3u);
+
+  store->recordCheck(due[0].id, true, 120, 1000);
+  for (int i = 0; i < 3; ++i) store->recordCheck(due[1].id, false, 0, 1000 + i);
+  store->recordCheck(due[2].id, false, 0, 1000);
+  store->recordCheck(due[2].id, true, 40, 1001);
+  std::vector<StoredProxy> all = store->all();
+  EXPECT_TRUE(all[0].aliveAtLastCheck());
+  EXPECT_EQ(all[0].latencyMs, 120u);
+  EXPECT_EQ(all[0].lastAlive, 1000);
+  EXPECT_EQ(all[1].failures, 3);
+  EXPECT_FALSE(all[1].aliveAtLastCheck());
+  EXPECT_EQ(all[1].lastAlive, 0);
+  EXPECT_EQ(all[2].failures, 0) << "a success ends the run of failures";
+  EXPECT_TRUE(all[2].aliveAtLastCheck());
+
+  // Nothing is due again before its check is `every` old; then exactly the oldest are.
+  EXPECT_TRUE(store->due(1500, 600).empty());
+  EXPECT_EQ(store->nextDue(600), 1600);
+  std::vector<DueProxy> later = store->due(1601, 600);
+  ASSERT_EQ(later.size(), 2u);
+  EXPECT_EQ(later[0].id, due[0].id);
+}
+
+TEST(ServiceStore, AReopenedFileHoldsTheEntriesAndTheirCheckResults) {
+  TempFolder folder;
+  std::string path = folder.file("pool.db");
+  std::int64_t id = 0;
+  {
+    std::unique_ptr<PoolStore> store = openStore(path);
+    store->add({proxy("1.45.0.9", 3128, utf8(u8"北京"), utf8(u8"联通"))}, "list.txt", 500);
+    id = store->due(600, 60).at(0).id;
+    store->recordCheck(id, true, 77, 600);
+  }
+  std::unique_ptr<PoolStore> reopened = openStore(path);
+  std::vector<StoredProxy> all = reopened->all();
+  ASSERT_EQ(all.size(), 1u);
+  EXPECT_EQ(all[0].id, id);
+  EXPECT_EQ(all[0].province, utf8(u8"北京"));
+  EXPECT_EQ(all[0].carrier, utf8(u8"联通"));
+  EXPECT_EQ(all[0].latencyMs, 77u);
+  EXPECT_EQ(all[0].lastChecked, 600);
+  EXPECT_TRUE(all[0].aliveAtLastCheck());
+
+  // The file is in WAL mode, so readers never wait on the writer.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  sqlite3_stmt* statement = nullptr;
+  sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &statement, nullptr);
+  ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "wal");
+  sqlite3_finalize(statement);
+  sqlite3_close(raw);
+}
+
+TEST(ServiceStore, SeesCommitsOfAnotherConnection) {
+  TempFolder folder;
+  std::unique_ptr<PoolStore> server = openStore(folder.file("pool.db"));
+  std::unique_ptr<PoolStore> importer = openStore(folder.file("pool.db"));
+  std::int64_t before = server->dataVersion();
+  server->add({proxy("1.45.0.1", 80)}, "own", 0);
+  EXPECT_EQ(server->dataVersion(), before) << "its own commit is not news";
+  importer->add({proxy("1.45.0.2", 80)}, "other", 0);
+  EXPECT_NE(server->dataVersion(), before);
+  EXPECT_EQ(server->count(), 2u);
+}
+
+TEST(ServiceStore, ReportsAFileItCannotOpen) {
+  std::string error;
+  EXPECT_FALSE(PoolStore::open("/nonexistent-folder/x/pool.db", error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
