@@ -64,7 +64,7 @@ QV_CHILD_SCENARIO(missingExportWithoutLibrary) {
 LRESULT CALLBACK refuseComboBox(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND) {
     const char* className = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass;
-    if (HIWORD(reinterpret_cast<ULONG_PTR>(className)) && lstrcmpiA(className, "ComboBox") == 0) return 1;
+    if (!IS_INTRESOURCE(className) && lstrcmpiA(className, "ComboBox") == 0) return 1;
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
