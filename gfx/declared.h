@@ -69,6 +69,7 @@ QV_DECLARE("kernel32", GetCurrentProcess)
 QV_DECLARE("kernel32", CreateProcessA)
 QV_DECLARE("kernel32", WaitForSingleObject)
 QV_DECLARE("kernel32", SetProcessWorkingSetSize)
+QV_DECLARE("kernel32", Sleep)
 
 // Skin engine.
 // Window properties and subclassing. 32-bit user32 exports only the 32-bit forms; there the Ptr

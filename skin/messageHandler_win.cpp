@@ -188,7 +188,7 @@ LRESULT SkinEngine::handleMessage(HWND window, UINT message, WPARAM wParam, LPAR
       if (wParam == 1) onShown(*record, n, window);
       break;
     case WM_ACTIVATEAPP:
-      onActivateApp(wParam);
+      onActivateApp(window, wParam);
       break;
     case WM_GETMINMAXINFO:
       applyTrackingSizes(*record, lParam);

@@ -1,5 +1,7 @@
 #include "skin/trim.h"
 
+#include <atomic>
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 
@@ -15,6 +17,16 @@ static_assert(std::is_same_v<decltype(::SHCreateThread), std::remove_pointer_t<d
 namespace {
 
 constexpr char kToolFileName[] = "\\empty.exe";
+// How long the end of the process waits for tools being started: far above the start of a
+// process, even under Wine on a loaded machine.
+constexpr DWORD kExitWaitMs = 15000;
+constexpr DWORD kExitPollMs = 10;
+
+// Trim threads inside the start of their tool, and whether the process has begun to end. Both
+// sequentially consistent: a thread that counts itself in and then finds the process still going
+// is certain to be waited for (awaitToolStarts sets the mark and then reads the count).
+std::atomic<int> toolsStarting{0};
+std::atomic<bool> processEnding{false};
 
 // Owns a kernel handle (file, process, thread) for one scope.
 class KernelHandle {
@@ -92,9 +104,16 @@ bool runTool(const std::string& path) {
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION started{};
-  if (!dll::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &started))
-    return false;
+  toolsStarting.fetch_add(1);
+  // The process is ending: the tool would trim a process on its way out. Counts as run.
+  if (processEnding.load()) {
+    toolsStarting.fetch_sub(1);
+    return true;
+  }
+  bool created = dll::CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                                     nullptr, &startup, &started);
+  toolsStarting.fetch_sub(1);
+  if (!created) return false;
   KernelHandle process(started.hProcess);
   KernelHandle thread(started.hThread);
   dll::WaitForSingleObject(process.get(), INFINITE);
@@ -119,10 +138,20 @@ DWORD WINAPI trimWorkingSet(void*) {
   return 0;
 }
 
+void awaitToolStarts(DWORD timeoutMs) {
+  processEnding.store(true);
+  for (DWORD waited = 0; toolsStarting.load() > 0 && waited < timeoutMs; waited += kExitPollMs) dll::Sleep(kExitPollMs);
+}
+
 void startWorkingSetTrim() {
+  // Registered late, so it runs before the destructors of the tables the trim thread uses.
+  static const bool awaitedAtExit = std::atexit([] { awaitToolStarts(kExitWaitMs); }) == 0;
+  (void)awaitedAtExit;
   dll::SHCreateThread(trimWorkingSet, nullptr, 0, nullptr);
 }
 
-void onActivateApp(WPARAM active) {
-  if (active == 0) startWorkingSetTrim();
+void onActivateApp(HWND window, WPARAM active) {
+  if (active != 0) return;
+  if (window && !dll::IsWindowVisible(window)) return;
+  startWorkingSetTrim();
 }

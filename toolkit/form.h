@@ -16,7 +16,7 @@ struct ControlDefinition {
   ControlKind kind;
   int left, top, width, height;  // client coordinates of the window
   const char* text;
-  DWORD style;    // added to the kind's base style (child, visible)
+  DWORD style;  // added to the kind's base style (child, visible)
   DWORD exStyle;
   std::vector<const char*> items;  // combo box items, in order
 };
@@ -57,6 +57,8 @@ class Form {
   HWND createControl(const ControlDefinition& control, int id);
 
   HWND window_ = nullptr;
+  // Set once the window and all its controls exist: only then does its end end the program.
+  bool complete_ = false;
   Handler created_;
   std::map<std::string, Handler> clicks_;
   std::map<std::string, HWND> controls_;

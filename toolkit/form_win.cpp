@@ -6,7 +6,9 @@ namespace {
 constexpr char kWindowClass[] = "QvWindow";
 constexpr int kFirstControlId = 1001;
 
-HINSTANCE programInstance() { return GetModuleHandleA(nullptr); }
+HINSTANCE programInstance() {
+  return GetModuleHandleA(nullptr);
+}
 
 void registerWindowClass(HINSTANCE instance, HICON icon, WNDPROC procedure) {
   WNDCLASSA existing;
@@ -73,6 +75,8 @@ bool Form::create(const WindowDefinition& definition, HICON icon) {
   for (const ControlDefinition& control : definition.controls) {
     HWND child = createControl(control, id);
     if (!child) {
+      // Not complete: its WM_DESTROY posts no quit message, which would end the modal loop of
+      // the error box that reports the failure before the user has seen it.
       DestroyWindow(window_);
       window_ = nullptr;
       return false;
@@ -82,6 +86,7 @@ bool Form::create(const WindowDefinition& definition, HICON icon) {
     namesById_[id] = control.name;
     ++id;
   }
+  complete_ = true;
 
   if (created_) created_();
   ShowWindow(window_, SW_SHOWNORMAL);
@@ -146,7 +151,7 @@ LRESULT Form::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       DestroyWindow(window);
       return 0;
     case WM_DESTROY:
-      PostQuitMessage(0);
+      if (complete_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <set>
 
+#include "app/startup.h"
 #include "gfx/binder.h"
 #include "gfx/declared.h"
 #include "support/childProcess.h"
@@ -115,6 +116,46 @@ QV_CHILD_SCENARIO(libraryFromTheProgramFolder) {
   }
   static DeclaredFunction<int WINAPI()> answer{"qvprobe", "qvProbeAnswer"};
   return answer();
+}
+
+// Refuses to create the main window's combo box, as when a control cannot be created.
+LRESULT CALLBACK refuseComboBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const char* className = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->lpszClass;
+    if (!IS_INTRESOURCE(className) && lstrcmpiA(className, "ComboBox") == 0) return 1;
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+QV_CHILD_SCENARIO(controlCannotBeCreated) {
+  SetWindowsHookExA(WH_CBT, refuseComboBox, nullptr, GetCurrentThreadId());
+  return runProgram();
+}
+
+TEST(RuntimeError, StartWindowFailureBoxWaitsForTheUser) {
+  // The box is closed only once it has stood for a while: it must wait for the user, like every
+  // other error box, not vanish with the window that failed.
+  constexpr DWORD kStandsMs = 1500;
+  SeenBox box;
+  DWORD firstSeen = 0;
+  bool stood = false;
+  ChildResult result = runChild("controlCannotBeCreated", 30000, [&](DWORD processId) {
+    HWND dialog = findProcessDialog(processId);
+    if (!dialog) return;
+    if (box.count++ == 0) {
+      firstSeen = GetTickCount();
+      box.caption = windowText(dialog);
+      box.text = messageBoxText(dialog);
+    } else if (GetTickCount() - firstSeen >= kStandsMs) {
+      stood = true;
+      PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    }
+  });
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(box.caption, "错误");
+  EXPECT_EQ(box.text, "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n");
+  EXPECT_TRUE(stood) << "the box was gone before the user could close it";
+  EXPECT_EQ(result.exitCode, kExitMinusOne);
 }
 
 TEST(RuntimeError, IndexErrorsShowTheirNumberAndMessageThenExitWithMinusOne) {

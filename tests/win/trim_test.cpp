@@ -199,32 +199,48 @@ TEST_F(TrimTest, UnwritableFolderLeavesNoFileAndDoesNotHang) {
 
 TEST_F(TrimTest, LosingActivationWritesAndRunsTheToolOnAThreadOfItsOwn) {
   fs::path missing = windowsFolder("missing");
-  onActivateApp(0);
+  onActivateApp(nullptr, 0);
   ASSERT_TRUE(waitFor([&] { return fs::exists(missing / "empty.exe"); }));
   // Moved into place whole, so the first sight of the file is the complete tool.
   EXPECT_EQ(fileBytes(missing / "empty.exe"), carriedTool());
 
   fs::path present = windowsFolder("present");
   placeRecorder(present);
-  onActivateApp(0);
+  onActivateApp(nullptr, 0);
   ASSERT_TRUE(waitFor([&] { return !loggedCommands(present).empty(); }));
   EXPECT_EQ(loggedCommands(present), std::vector<std::string>{expectedCommand(present)});
 }
 
 TEST_F(TrimTest, BecomingActiveStartsNothing) {
   fs::path missing = windowsFolder("missing");
-  onActivateApp(1);
+  onActivateApp(nullptr, 1);
   Sleep(1500);
   EXPECT_TRUE(fs::is_empty(missing));
 
   fs::path present = windowsFolder("present");
   placeRecorder(present);
   // Started in this order, the trim of the loss would come after any trim of the activation.
-  onActivateApp(1);
-  onActivateApp(0);
+  onActivateApp(nullptr, 1);
+  onActivateApp(nullptr, 0);
   ASSERT_TRUE(waitFor([&] { return !loggedCommands(present).empty(); }));
   Sleep(1000);
   EXPECT_EQ(loggedCommands(present).size(), 1u);
+}
+
+TEST_F(TrimTest, HiddenWindowLosingActivationStartsNothing) {
+  // The window's own closing hides it before the activation moves on: that loss is no idle time.
+  HWND window = CreateWindowExA(0, "STATIC", "trim", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(window, nullptr);
+  fs::path present = windowsFolder("present");
+  placeRecorder(present);
+  onActivateApp(window, 0);
+  Sleep(1500);
+  EXPECT_TRUE(loggedCommands(present).empty());
+
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  onActivateApp(window, 0);
+  EXPECT_TRUE(waitFor([&] { return !loggedCommands(present).empty(); }));
+  DestroyWindow(window);
 }
 
 // The carried tool, written to a scratch folder and run with its output captured.
