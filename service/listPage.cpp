@@ -3,6 +3,7 @@
 #include <string>
 
 #include "extract/markers.h"
+#include "service/htmlText.h"
 
 namespace {
 
@@ -28,28 +29,6 @@ constexpr std::string_view kHead =
 constexpr std::string_view kHeadingStart = "<h4 cla";
 constexpr std::string_view kTail = "</body>\r\n</html>\r\n";
 
-// The bytes that matter to HTML are all below 0x40, where no GBK trail byte lies.
-void appendEscaped(Text& page, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        page += "&lt;";
-        break;
-      case '>':
-        page += "&gt;";
-        break;
-      case '&':
-        page += "&amp;";
-        break;
-      case '"':
-        page += "&quot;";
-        break;
-      default:
-        page += c;
-    }
-  }
-}
-
 }  // namespace
 
 Text renderListPage(std::span<const PoolEntry* const> entries, std::string_view notice) {
@@ -60,7 +39,7 @@ Text renderListPage(std::span<const PoolEntry* const> entries, std::string_view 
   page += kHead;
   if (!notice.empty()) {
     page += "<p class=\"notice\">";
-    appendEscaped(page, notice);
+    appendHtmlEscaped(page, notice);
     page += "</p>\r\n";
   }
   page += kHeadingStart;

@@ -1,11 +1,11 @@
 #include "service/proxyApi.h"
 
-#include <ctime>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
 
 #include "service/extractQuery.h"
+#include "service/htmlText.h"
 #include "service/ipv4.h"
 
 namespace {
@@ -17,22 +17,14 @@ JsonReply problem(const std::string& message) {
           nlohmann::json{{"error", message}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
 }
 
-std::string isoTime(std::int64_t seconds) {
-  std::time_t time = seconds;
-  std::tm parts{};
-  gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-  return text;
-}
-
 nlohmann::json describe(const PoolEntry& entry, const ServedFacts& facts, bool checked) {
   nlohmann::json proxy = {{"address", entry.address},
                           {"port", entry.port},
                           {"region", {{"province", facts.province}, {"city", facts.city}}},
                           {"carrier", facts.carrier}};
   proxy["latency_ms"] = checked ? nlohmann::json(facts.latencyMs) : nlohmann::json(nullptr);
-  proxy["last_alive"] = facts.lastAlive ? nlohmann::json(isoTime(facts.lastAlive)) : nlohmann::json(nullptr);
+  proxy["last_alive"] =
+      facts.lastAlive ? nlohmann::json(formatUtcTime(facts.lastAlive, "%Y-%m-%dT%H:%M:%SZ")) : nlohmann::json(nullptr);
   return proxy;
 }
 

@@ -1,44 +1,15 @@
 #include "service/statusPage.h"
 
 #include <cstdio>
-#include <ctime>
 #include <string_view>
+
+#include "service/htmlText.h"
 
 namespace {
 
 // This file's literals are written u8 so that the page is UTF-8 whatever the build's narrow charset.
 std::string utf8(std::u8string_view text) {
   return {reinterpret_cast<const char*>(text.data()), text.size()};
-}
-
-void appendEscaped(std::string& page, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        page += "&lt;";
-        break;
-      case '>':
-        page += "&gt;";
-        break;
-      case '&':
-        page += "&amp;";
-        break;
-      case '"':
-        page += "&quot;";
-        break;
-      default:
-        page += c;
-    }
-  }
-}
-
-std::string utcTime(std::int64_t seconds) {
-  std::time_t time = seconds;
-  std::tm parts{};
-  gmtime_r(&time, &parts);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
-  return text;
 }
 
 void appendCell(std::string& page, std::size_t number) {
@@ -56,7 +27,7 @@ void appendTable(std::string& page, std::u8string_view heading, const std::vecto
     if (count.name.empty()) {
       page += utf8(u8"未知");
     } else {
-      appendEscaped(page, count.name);
+      appendHtmlEscaped(page, count.name);
     }
     page += "</th>";
     appendCell(page, count.live);
@@ -89,7 +60,7 @@ std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings&
     page += utf8(u8"未检测：没有 --check-url，按原样提供全部条目。");
   } else {
     page += utf8(u8"检测地址 ");
-    appendEscaped(page, settings.checkUrl);
+    appendHtmlEscaped(page, settings.checkUrl);
     page += utf8(u8"，每 ") + std::to_string(settings.recheckEverySeconds) + utf8(u8" 秒重新检测。");
   }
   page += "</p>\n<p id=\"round\">";
@@ -103,9 +74,9 @@ std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings&
     char duration[32];
     std::snprintf(duration, sizeof duration, "%.1f", seconds);
     page += utf8(u8"上一轮（第 ") + std::to_string(snapshot.rounds) + utf8(u8" 轮）结束于 ") +
-            utcTime(round.finishedAt) + utf8(u8"，用时 ") + duration + utf8(u8" 秒：检测 ") +
-            std::to_string(round.checks) + utf8(u8" 个，存活 ") + std::to_string(round.alive) + utf8(u8" 个，每秒 ") +
-            rate + utf8(u8" 次检测。");
+            formatUtcTime(round.finishedAt, "%Y-%m-%d %H:%M:%S UTC") + utf8(u8"，用时 ") + duration +
+            utf8(u8" 秒：检测 ") + std::to_string(round.checks) + utf8(u8" 个，存活 ") + std::to_string(round.alive) +
+            utf8(u8" 个，每秒 ") + rate + utf8(u8" 次检测。");
   }
   page += "</p>\n";
   appendTable(page, u8"按地区", snapshot.byRegion);
