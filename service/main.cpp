@@ -2,6 +2,7 @@
 // pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
 #include <curl/curl.h>
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -93,6 +94,13 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   // Answers are one write each: without this, a client that keeps the connection waits out the
   // delayed acknowledgement (40 ms) before every answer.
   server.set_tcp_nodelay(true);
+  // Address reuse only: the port is taken again at once after a restart (connections of the
+  // previous listener may still linger in TIME_WAIT), yet a second service started on a port one
+  // already listens on is refused instead of sharing it, as port reuse would let it.
+  server.set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   installRoutes(server, snapshot, {options.checkUrl, options.recheckEverySeconds});
   int port = options.port;
   if (port == 0) {
