@@ -154,21 +154,33 @@ struct FakeProxyFarm::Listener {
   std::atomic<int> answered{0};
 };
 
-CheckTargetServer::CheckTargetServer() {
-  installCheckTarget(server_);
+LoopbackServer::LoopbackServer(const std::function<void(httplib::Server&)>& install) {
+  install(server_);
   port_ = server_.bind_to_any_port("127.0.0.1");
-  if (port_ <= 0) fail("check target bind");
+  if (port_ <= 0) fail("loopback server bind");
   thread_ = std::thread([this] { server_.listen_after_bind(); });
   while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-CheckTargetServer::~CheckTargetServer() {
+LoopbackServer::~LoopbackServer() {
   server_.stop();
   thread_.join();
 }
 
+std::string LoopbackServer::url(std::string_view target) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + std::string(target);
+}
+
+httplib::Result getLoopback(int port, const std::string& target) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_url_encode(false);
+  return client.Get(target);
+}
+
+CheckTargetServer::CheckTargetServer() : LoopbackServer(installCheckTarget) {}
+
 std::string CheckTargetServer::checkUrl() const {
-  return "http://127.0.0.1:" + std::to_string(port_) + kCheckPath;
+  return url(kCheckPath);
 }
 
 FakeProxyFarm::FakeProxyFarm(int workers) {

@@ -9,26 +9,41 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "service/checker.h"
 
-// The check target: installCheckTarget on 127.0.0.1, any free port, in a thread of its own.
-class CheckTargetServer {
+// GET from a server on 127.0.0.1, the target sent byte for byte, as the program sends it.
+httplib::Result getLoopback(int port, const std::string& target);
+
+// An httplib server on 127.0.0.1, any free port, listening in a thread of its own until destroyed.
+class LoopbackServer {
  public:
-  CheckTargetServer();
-  ~CheckTargetServer();
+  explicit LoopbackServer(const std::function<void(httplib::Server&)>& install);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
   int port() const { return port_; }
-  std::string checkUrl() const;  // http://127.0.0.1:<port>/check
+  std::string url(std::string_view target) const;  // http://127.0.0.1:<port><target>
+  httplib::Result get(const std::string& target) const { return getLoopback(port_, target); }
 
  private:
   httplib::Server server_;
   std::thread thread_;
   int port_ = 0;
+};
+
+// The check target: installCheckTarget on a LoopbackServer.
+class CheckTargetServer : public LoopbackServer {
+ public:
+  CheckTargetServer();
+  std::string checkUrl() const;  // http://127.0.0.1:<port>/check
 };
 
 enum class FakeKind {

@@ -5,12 +5,13 @@
 #include <fstream>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "fakeProxies.h"
 #include "service/fetchSource.h"
 #include "service/importCommand.h"
 #include "service/proxyList.h"
+#include "service/proxyPool.h"
 #include "service_testing.h"
 
 namespace {
@@ -21,29 +22,73 @@ std::vector<std::string> addressesOf(const ProxyList& list) {
   return result;
 }
 
-TEST(ServiceImport, ReadsBothLineKindsAndReportsBadLinesByNumber) {
-  std::string text = utf8(
-      u8"\xEF\xBB\xBF# a list from somewhere\r\n"
-      u8"1.45.3.7:8080\r\n"
-      u8"\n"
-      u8"113.0.2.0/30 18186 广东广州 电信\n"
-      u8"1.45.3.8:0\n"
-      u8"01.45.3.9:80\n"
-      u8"1.45.3.10:80 extra\n"
-      u8"   27.109.124.1:3128   \n"
-      u8"198.51.100.7 8080 北京 宽带\n"
-      u8"1.2.3:80\n");
-  ProxyList list = parseProxyList(text, nullptr);
-  EXPECT_EQ(addressesOf(list),
-            (std::vector<std::string>{"1.45.3.7:8080", "27.109.124.1:3128", "113.0.2.1:18186", "113.0.2.2:18186"}));
-  EXPECT_EQ(list.problems, (std::vector<std::string>{"line 5: bad port", "line 6: bad address",
-                                                     "line 7: expected 4 fields: address port region carrier",
-                                                     "line 9: unknown carrier", "line 10: bad address"}));
+TEST(ServiceImport, ReadsBothLineKindsAndListsPoolLinesInterleavedSoThatListsMixThem) {
+  ProxyList list = parseProxyList(utf8(u8"\xEF\xBB\xBF# a list from somewhere\r\n"
+                                       u8"1.45.3.7:8080\r\n"
+                                       u8"\n"
+                                       u8"113.0.2.0/30 18186 广东广州 电信\n"
+                                       u8"   27.109.124.1:3128   \n"
+                                       u8"198.51.100.254/31\t80\t北京\t移动\n"
+                                       u8"198.51.100.7/32 8080 上海 联通"),
+                                  nullptr);
+  EXPECT_TRUE(list.problems.empty());
+  ASSERT_EQ(addressesOf(list),
+            (std::vector<std::string>{"1.45.3.7:8080", "27.109.124.1:3128", "113.0.2.1:18186", "198.51.100.254:80",
+                                      "198.51.100.7:8080", "113.0.2.2:18186", "198.51.100.255:80"}));
   // Pool lines keep their own region and carrier, in UTF-8; without a region database the
   // address:port lines have none.
-  EXPECT_EQ(list.proxies[2].province, utf8(u8"广东广州"));
-  EXPECT_EQ(list.proxies[2].carrier, utf8(u8"电信"));
+  EXPECT_EQ(list.proxies[3].province, utf8(u8"北京"));
+  EXPECT_EQ(list.proxies[3].carrier, utf8(u8"移动"));
+  EXPECT_EQ(list.proxies[5].province, utf8(u8"广东广州"));
   EXPECT_EQ(list.proxies[0].province, "");
+}
+
+TEST(ServiceImport, SkipsEveryUnusableLineAndSaysWhichAndWhy) {
+  const std::string fields = "expected 4 fields: address port region carrier";
+  const std::string block = "bad address or block";
+  const std::string text = "not UTF-8, or a character GBK lacks";
+  const std::pair<std::u8string_view, std::string> bad[] = {
+      {u8"1.45.3.8:0", "bad port"},
+      {u8"01.45.3.9:80", "bad address"},
+      {u8"1.2.3:80", "bad address"},
+      {u8"1.45.3.10:80 extra", fields},
+      {u8"113.0.2.2 18186 广东广州", fields},
+      {u8"113.0.2.3 18186 广东 广州 电信", fields},
+      {u8"256.0.2.4 18186 北京 电信", block},
+      {u8"113.00.2.5 18186 北京 电信", block},
+      {u8"113.0.2 18186 北京 电信", block},
+      {u8"113.0.2.1/24 80 北京 电信", block},  // host bits set
+      {u8"113.0.0.0/8 80 北京 电信", block},   // too large a block
+      {u8"113.0.2.0/33 80 北京 电信", block},
+      {u8"113.0.2.7 0 北京 电信", "bad port"},
+      {u8"113.0.2.8 65536 北京 电信", "bad port"},
+      {u8"113.0.2.9 80x 北京 电信", "bad port"},
+      {u8"113.0.2.10 80 北京 铁通", "unknown carrier"},
+      {u8"113.0.2.11 80 北京\xFF 电信", text},
+      {u8"113.0.2.12 80 北京😀 电信", text},
+  };
+  std::string lines = "113.0.2.1 18186 " + utf8(u8"广东广州 电信") + "\n";
+  std::vector<std::string> problems;
+  for (const auto& [line, reason] : bad) {
+    lines += utf8(line) + "\n";
+    problems.push_back("line " + std::to_string(problems.size() + 2) + ": " + reason);
+  }
+  ProxyList list = parseProxyList(lines + "192.0.2.200 65535 " + utf8(u8"上海 联通"), nullptr);
+  EXPECT_EQ(addressesOf(list), (std::vector<std::string>{"113.0.2.1:18186", "192.0.2.200:65535"}));
+  EXPECT_EQ(list.problems, problems);
+}
+
+// Through the pool file's own reader: the import's conversion of 200,000 entries to UTF-8 would only
+// slow the test.
+TEST(ServiceImport, StopsGrowingAtThePoolLimit) {
+  PoolLoad load =
+      parsePool(utf8(u8"110.0.0.0/16 80 北京 电信\n111.0.0.0/16 80 北京 电信\n"
+                     u8"112.0.0.0/16 80 北京 电信\n113.0.0.0/16 80 北京 电信\n"
+                     u8"192.0.2.1 80 北京 电信\n"));
+  EXPECT_EQ(load.entries.size(), 3u * 65534u + 1u);
+  EXPECT_EQ(load.entries.back().address, "112.0.255.254") << "a block's broadcast address is left out";
+  ASSERT_EQ(load.warnings.size(), 1u);
+  EXPECT_TRUE(load.warnings[0].starts_with("line 4: pool full")) << load.warnings[0];
 }
 
 // The content of a file, written in a temporary folder.
@@ -71,8 +116,7 @@ TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
   TempFolder folder;
   std::string first = writeFile(folder, "first.txt", "1.45.3.7:8080\n1.45.3.7:8080\nnonsense\n27.109.124.1:3128\n");
   std::string second = writeFile(folder, "second.txt", "27.109.124.1:3128\n39.170.20.30:80\n");
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(":memory:", error);
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
   Captured out;
   Captured errors;
   EXPECT_EQ(runImport(*store, {first, second, folder.file("missing.txt")}, nullptr, out.file, errors.file), 1);
@@ -86,31 +130,18 @@ TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
 // A loopback web server with one page of each kind a source address may give.
 class SourceServer : public testing::Test {
  protected:
-  void SetUp() override {
-    server_.Get("/list.txt", [](const httplib::Request&, httplib::Response& response) {
+  std::string url(const std::string& path) const { return server_.url(path); }
+
+  LoopbackServer server_{[](httplib::Server& server) {
+    server.Get("/list.txt", [](const httplib::Request&, httplib::Response& response) {
       response.set_content("1.45.3.7:8080\n27.109.124.1:3128\n", "text/plain");
     });
-    server_.Get("/big.txt", [](const httplib::Request&, httplib::Response& response) {
+    server.Get("/big.txt", [](const httplib::Request&, httplib::Response& response) {
       response.set_content(std::string(100000, '#'), "text/plain");
     });
-    server_.Get("/moved",
-                [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/list.txt"); });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(port_, 0);
-    listener_ = std::thread([this] { server_.listen_after_bind(); });
-    for (int waited = 0; !server_.is_running() && waited < 5000; ++waited) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
-  void TearDown() override {
-    server_.stop();
-    listener_.join();
-  }
-  std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-  httplib::Server server_;
-  std::thread listener_;
-  int port_ = 0;
+    server.Get("/moved",
+               [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/list.txt"); });
+  }};
 };
 
 TEST_F(SourceServer, FetchesAnAddressUpToTheSizeCap) {
@@ -129,12 +160,11 @@ TEST_F(SourceServer, FetchesAnAddressUpToTheSizeCap) {
   SourceContent missing = readSource(url("/none"));
   EXPECT_FALSE(missing.ok);
   EXPECT_EQ(missing.error, "HTTP status 404");
-  EXPECT_FALSE(readSource("http://127.0.0.1:" + std::to_string(port_ + 0) + "0000/").ok) << "bad port";
+  EXPECT_FALSE(readSource("http://127.0.0.1:" + std::to_string(server_.port()) + "0000/").ok) << "bad port";
 }
 
 TEST_F(SourceServer, ImportsFromAnAddress) {
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(":memory:", error);
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
   Captured out;
   Captured errors;
   EXPECT_TRUE(importSource(*store, url("/list.txt"), nullptr, out.file, errors.file));

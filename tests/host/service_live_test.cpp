@@ -1,5 +1,5 @@
-// The pool served live: fake proxies on loopback checked through the real checker, in the server's
-// background keeper and in the real program's commands, and what survives a restart or a kill.
+// The pool served live: fake proxies on loopback checked through the real checker by the real
+// program's server and check command, and what survives a restart or a kill.
 // Every proxy here is a 127.x address: nothing outside loopback is ever contacted.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,10 +7,10 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -18,8 +18,6 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/poolKeeper.h"
-#include "service/serviceRoutes.h"
 #include "service_testing.h"
 
 extern char** environ;
@@ -44,59 +42,6 @@ std::vector<std::string> addFarm(PoolStore& store, FakeProxyFarm& farm) {
   for (const StoredProxy& proxy : store.all()) EXPECT_TRUE(proxy.address.starts_with("127.")) << "loopback only";
   auto named = [](const CheckCandidate& c) { return c.address + ":" + std::to_string(c.port); };
   return {named(good[1]), named(good[2]), named(good[0])};
-}
-
-TEST(ServiceLivePool, TheKeeperChecksTheStoreAndServesExactlyTheGoodProxiesFastestFirst) {
-  TempFolder folder;
-  CheckTargetServer target;
-  FakeProxyFarm farm;
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(folder.file("pool.db"), error);
-  ASSERT_TRUE(store) << error;
-  std::vector<std::string> fastestFirst = addFarm(*store, farm);
-
-  KeeperSettings settings;
-  settings.checking = true;
-  settings.check.checkUrl = target.checkUrl();
-  settings.check.timeoutMs = 2000;
-  SnapshotHolder snapshot;
-  PoolKeeper keeper(std::move(store), settings, snapshot);
-  keeper.publish();
-  EXPECT_TRUE(snapshot.get()->served.empty()) << "nothing is live before its first check";
-  keeper.start();
-  for (int waited = 0; snapshot.get()->rounds == 0 && waited < 300; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  std::shared_ptr<const PoolSnapshot> checked = snapshot.get();
-  ASSERT_EQ(checked->rounds, 1u);
-  EXPECT_EQ(checked->lastRound.checks, 11u);
-  EXPECT_EQ(checked->lastRound.alive, 3u);
-  EXPECT_EQ(checked->total.live, 3u);
-  EXPECT_EQ(checked->total.failing, 8u);
-
-  // Through the server, as the program asks.
-  httplib::Server server;
-  installRoutes(server, snapshot, {target.checkUrl(), 600});
-  int port = server.bind_to_any_port("127.0.0.1");
-  std::thread listener([&] { server.listen_after_bind(); });
-  for (int waited = 0; !server.is_running() && waited < 5000; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  httplib::Client client("127.0.0.1", port);
-  client.set_url_encode(false);
-  httplib::Result page = client.Get("/mo.php?sxb=&tqsl=%32%30&ports[]2=&ktip=&sxa=&submit=%CC%E1%20%20%C8%A1");
-  ASSERT_TRUE(page);
-  EXPECT_EQ(splitEntries(cutList(page->body).list), fastestFirst);
-  httplib::Result json = client.Get("/api/proxies?count=2");
-  ASSERT_TRUE(json);
-  nlohmann::json answer = nlohmann::json::parse(json->body);
-  ASSERT_EQ(answer["proxies"].size(), 2u);
-  EXPECT_EQ(answer["proxies"][0]["address"].get<std::string>() + ":" +
-                std::to_string(answer["proxies"][0]["port"].get<int>()),
-            fastestFirst[0]);
-  EXPECT_LE(answer["proxies"][0]["latency_ms"], answer["proxies"][1]["latency_ms"]);
-  server.stop();
-  listener.join();
 }
 
 // The real service program with its standard output on a pipe.
@@ -163,36 +108,40 @@ int portOfStartLine(const std::string& line) {
 }
 
 std::vector<std::string> listed(int port) {
-  httplib::Client client("127.0.0.1", port);
-  client.set_url_encode(false);
-  httplib::Result page = client.Get("/mo.php?tqsl=%31%30%30");
-  return page ? splitEntries(cutList(page->body).list) : std::vector<std::string>{"no answer"};
+  httplib::Result page = getLoopback(port, "/mo.php?tqsl=%31%30%30");
+  return page ? listedEntries(page->body) : std::vector<std::string>{"no answer"};
 }
 
-TEST(ServiceLivePool, ARestartKeepsThePoolAndTheCheckResults) {
+TEST(ServiceLivePool, ServesExactlyTheGoodProxiesFastestFirstOnceCheckedAndAfterARestart) {
   TempFolder folder;
   CheckTargetServer target;
   auto farm = std::make_unique<FakeProxyFarm>();
   std::string db = folder.file("pool.db");
-  std::vector<std::string> fastestFirst;
-  {
-    std::string error;
-    std::unique_ptr<PoolStore> store = PoolStore::open(db, error);
-    fastestFirst = addFarm(*store, *farm);
-  }
+  std::vector<std::string> fastestFirst = addFarm(*openStore(db), *farm);
   const std::vector<std::string> serve = {"--port",          "0",         "--db", db, "--check-url",
                                           target.checkUrl(), "--timeout", "2s"};
   {
     ServiceProcess first(serve);
     std::string line = first.readLine();
-    ASSERT_NE(line.find("0 entries served of 11"), std::string::npos) << line;
+    ASSERT_NE(line.find("0 entries served of 11"), std::string::npos) << "nothing is live before its check: " << line;
     int port = portOfStartLine(line);
-    std::vector<std::string> served;
-    for (int waited = 0; served.size() < 3 && waited < 300; ++waited) {
+    std::string status;
+    for (int waited = 0; status.find(utf8(u8"（第 1 轮）")) == std::string::npos && waited < 300; ++waited) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      served = listed(port);
+      httplib::Result page = getLoopback(port, "/status");
+      status = page ? page->body : "";
     }
-    EXPECT_EQ(served, fastestFirst);
+    EXPECT_NE(status.find(utf8(u8"检测 11 个，存活 3 个")), std::string::npos) << status;
+    EXPECT_NE(status.find(utf8(u8"存活 3</span>，<span class=\"dead\">失效 0</span>，失败中 8")), std::string::npos);
+    EXPECT_EQ(listed(port), fastestFirst);
+    httplib::Result json = getLoopback(port, "/api/proxies?count=2");
+    ASSERT_TRUE(json);
+    nlohmann::json answer = nlohmann::json::parse(json->body);
+    ASSERT_EQ(answer["proxies"].size(), 2u);
+    EXPECT_EQ(answer["proxies"][0]["address"].get<std::string>() + ":" +
+                  std::to_string(answer["proxies"][0]["port"].get<int>()),
+              fastestFirst[0]);
+    EXPECT_LE(answer["proxies"][0]["latency_ms"], answer["proxies"][1]["latency_ms"]);
     first.stop(SIGTERM);
   }
   // The results come back with the store: served at once, before any new check (none is due for
@@ -211,16 +160,12 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
   std::string db = folder.file("pool.db");
   constexpr int kProxies = 40;
   constexpr int kParallel = 2;
-  {
-    std::string error;
-    std::unique_ptr<PoolStore> store = PoolStore::open(db, error);
-    std::vector<NewProxy> proxies;
-    for (int i = 0; i < kProxies; ++i) {
-      CheckCandidate candidate = farm.add({FakeKind::forward, 200, 0, 0}, i);
-      proxies.push_back({candidate.address, candidate.port, "", "", ""});
-    }
-    store->add(proxies, "farm", 0);
+  std::vector<NewProxy> proxies;
+  for (int i = 0; i < kProxies; ++i) {
+    CheckCandidate candidate = farm.add({FakeKind::forward, 200, 0, 0}, i);
+    proxies.push_back({candidate.address, candidate.port, "", "", ""});
   }
+  openStore(db)->add(proxies, "farm", 0);
   // Each printed line is an outcome already committed: kill the round after a few of them.
   ServiceProcess check(
       {"check", "--db", db, "--check-url", target.checkUrl(), "--parallel", std::to_string(kParallel)});
@@ -232,18 +177,8 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
   }
   check.stop(SIGKILL);
 
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
-  sqlite3_stmt* statement = nullptr;
-  sqlite3_prepare_v2(raw, "PRAGMA integrity_check", -1, &statement, nullptr);
-  ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "ok");
-  sqlite3_finalize(statement);
-  sqlite3_close(raw);
-
-  std::string error;
-  std::unique_ptr<PoolStore> reopened = PoolStore::open(db, error);
-  std::vector<StoredProxy> all = reopened->all();
+  EXPECT_EQ(pragmaOf(db, "integrity_check"), "ok");
+  std::vector<StoredProxy> all = openStore(db)->all();
   ASSERT_EQ(all.size(), static_cast<std::size_t>(kProxies)) << "nothing imported is lost";
   std::size_t recorded = 0;
   for (const StoredProxy& proxy : all) {

@@ -109,14 +109,10 @@ TEST(ServiceRegionDb, KnowsNothingFromAMalformedFile) {
   EXPECT_FALSE(IpRegionDb(buildDb(fourFields)).lookup(ip("1.45.3.7")));
 }
 
-// The shipped database (scripts/setup fetches it into build/data).
-const std::string kRealDb =
-    (std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "build" / "data" / "ip2region.db")
-        .string();
-
 TEST(ServiceRegionDb, AnswersFromTheRealDatabase) {
-  if (!std::filesystem::exists(kRealDb)) GTEST_SKIP() << "no " << kRealDb << ": run scripts/setup";
-  std::optional<IpRegionDb> db = loadIpRegionDb(kRealDb);
+  const std::string path = regionDbPath();
+  if (!std::filesystem::exists(path)) GTEST_SKIP() << "no " << path << ": run scripts/setup";
+  std::optional<IpRegionDb> db = loadIpRegionDb(path);
   ASSERT_TRUE(db);
   struct Known {
     const char* address;
@@ -139,7 +135,7 @@ TEST(ServiceRegionDb, AnswersFromTheRealDatabase) {
   }
   // The whole address space is covered: even the last address has a record.
   EXPECT_TRUE(db->lookup(ip("255.255.255.255")));
-  EXPECT_FALSE(loadIpRegionDb(kRealDb + ".missing"));
+  EXPECT_FALSE(loadIpRegionDb(path + ".missing"));
 }
 
 }  // namespace

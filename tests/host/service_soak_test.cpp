@@ -5,14 +5,13 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <filesystem>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "service/proxyPool.h"
+#include "fakeProxies.h"
 #include "service/serviceRoutes.h"
 #include "service_testing.h"
 #include "tests/soak/queryMix.h"
@@ -26,14 +25,8 @@ TEST(ServiceSoak, ConcurrentClientsGetWellFormedAnswersToEveryQuery) {
   snapshot.set(shippedSnapshot());
   const std::vector<PoolEntry>& pool = snapshot.get()->served;
   ASSERT_FALSE(pool.empty());
-  httplib::Server server;
-  installRoutes(server, snapshot, {});
-  int port = server.bind_to_any_port("127.0.0.1");
-  ASSERT_GT(port, 0);
-  std::thread listener([&] { server.listen_after_bind(); });
-  for (int waited = 0; !server.is_running() && waited < 5000; ++waited)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  ASSERT_TRUE(server.is_running());
+  LoopbackServer server([&](httplib::Server& routes) { installRoutes(routes, snapshot, {}); });
+  const int port = server.port();
 
   std::atomic<int> answered{0};
   std::mutex faultsLock;
@@ -62,10 +55,7 @@ TEST(ServiceSoak, ConcurrentClientsGetWellFormedAnswersToEveryQuery) {
   for (std::thread& client : clients) client.join();
 
   // Still serving after the load.
-  httplib::Client after("127.0.0.1", port);
-  httplib::Result last = after.Get("/mo.php?tqsl=%32%30&ktip=%31%31");
-  server.stop();
-  listener.join();
+  httplib::Result last = server.get("/mo.php?tqsl=%32%30&ktip=%31%31");
 
   EXPECT_EQ(answered, kThreads * kRequestsPerThread);
   for (size_t i = 0; i < faults.size() && i < 10; ++i) ADD_FAILURE() << faults[i];

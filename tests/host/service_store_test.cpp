@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <memory>
 #include <string>
@@ -9,13 +8,6 @@
 #include "service_testing.h"
 
 namespace {
-
-std::unique_ptr<PoolStore> openStore(const std::string& path) {
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(path, error);
-  EXPECT_TRUE(store) << error;
-  return store;
-}
 
 NewProxy proxy(const char* address, std::uint16_t port, std::string province = {}, std::string carrier = {}) {
   return {address, port, std::move(province), "", std::move(carrier)};
@@ -91,18 +83,10 @@ TEST(ServiceStore, AReopenedFileHoldsTheEntriesAndTheirCheckResults) {
   EXPECT_EQ(all[0].lastChecked, 600);
   EXPECT_TRUE(all[0].aliveAtLastCheck());
 
-  // The file is in WAL mode, so readers never wait on the writer.
-  sqlite3* raw = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
-  sqlite3_stmt* statement = nullptr;
-  sqlite3_prepare_v2(raw, "PRAGMA journal_mode", -1, &statement, nullptr);
-  ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "wal");
-  sqlite3_finalize(statement);
-  sqlite3_close(raw);
+  EXPECT_EQ(pragmaOf(path, "journal_mode"), "wal") << "so readers never wait on the writer";
 }
 
-TEST(ServiceStore, SeesCommitsOfAnotherConnection) {
+TEST(ServiceStore, SeesCommitsOfAnotherConnectionAndReportsAFileItCannotOpen) {
   TempFolder folder;
   std::unique_ptr<PoolStore> server = openStore(folder.file("pool.db"));
   std::unique_ptr<PoolStore> importer = openStore(folder.file("pool.db"));
@@ -112,9 +96,7 @@ TEST(ServiceStore, SeesCommitsOfAnotherConnection) {
   importer->add({proxy("1.45.0.2", 80)}, "other", 0);
   EXPECT_NE(server->dataVersion(), before);
   EXPECT_EQ(server->count(), 2u);
-}
 
-TEST(ServiceStore, ReportsAFileItCannotOpen) {
   std::string error;
   EXPECT_FALSE(PoolStore::open("/nonexistent-folder/x/pool.db", error));
   EXPECT_FALSE(error.empty());

@@ -1,6 +1,8 @@
 #pragma once
-// Reading a service page the way the program does: the text between the two markers, split at "<BR>"
-// with no empty piece after a final separator.
+// What the service's tests share: temporary folders, stores, and reading a page the way the program does.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -9,10 +11,10 @@
 #include <string_view>
 #include <vector>
 
-#include "extract/markers.h"
 #include "service/importCommand.h"
 #include "service/poolSnapshot.h"
 #include "service/poolStore.h"
+#include "tests/soak/queryMix.h"
 
 // A fresh folder under the system's temporary folder, removed with what it holds.
 class TempFolder {
@@ -39,55 +41,56 @@ inline std::filesystem::path sourceFolder() {
   return std::filesystem::path(__FILE__).parent_path().parent_path().parent_path();
 }
 
+// The region database scripts/setup fetches; tests that need it skip without it.
+inline std::string regionDbPath() {
+  return (sourceFolder() / "build" / "data" / "ip2region.db").string();
+}
+
 // A UTF-8 text written as a u8 literal: plain literals are GBK in this build.
 inline std::string utf8(std::u8string_view text) {
   return {reinterpret_cast<const char*>(text.data()), text.size()};
 }
 
-// Empty optional-like result: `found` false when either marker is missing.
-struct CutList {
-  bool found = false;
-  std::string list;
-};
+using soak::percentAll;  // every byte as %XX, as the program sends its values
 
-inline CutList cutList(std::string_view page) {
-  std::size_t start = page.find(kListStartMarker);
-  if (start == std::string_view::npos) return {};
-  start += std::string_view(kListStartMarker).size();
-  std::size_t end = page.find(kListEndMarker, start);
-  if (end == std::string_view::npos) return {};
-  return {true, std::string(page.substr(start, end - start))};
+// The entries a page lists, as the program reads them.
+inline std::vector<std::string> listedEntries(std::string_view page) {
+  return soak::listedIn(page).entries;
 }
 
-inline std::vector<std::string> splitEntries(std::string_view list) {
-  std::vector<std::string> pieces;
-  const std::string_view separator = kListSeparator;
-  while (!list.empty()) {
-    std::size_t at = list.find(separator);
-    pieces.emplace_back(list.substr(0, at));
-    list.remove_prefix(at == std::string_view::npos ? list.size() : at + separator.size());
-  }
-  return pieces;
+inline std::unique_ptr<PoolStore> openStore(const std::string& path) {
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(path, error);
+  EXPECT_TRUE(store) << path << ": " << error;
+  return store;
 }
 
-// Every byte as %XX, as the program sends its values.
-inline std::string percentEncoded(std::string_view bytes) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string result;
-  for (unsigned char byte : bytes) {
-    result += '%';
-    result += kHex[byte >> 4];
-    result += kHex[byte & 15];
-  }
-  return result;
+// Imports a file or address, its report going nowhere.
+inline bool importQuietly(PoolStore& store, const std::string& source, const IpRegionDb* regions = nullptr) {
+  std::FILE* quiet = std::fopen("/dev/null", "w");
+  bool read = importSource(store, source, regions, quiet, quiet);
+  std::fclose(quiet);
+  return read;
 }
 
 // The shipped pool as a fresh server serves it unchecked: imported into a store in memory.
 inline std::shared_ptr<PoolSnapshot> shippedSnapshot() {
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(":memory:", error);
-  std::FILE* quiet = std::fopen("/dev/null", "w");
-  importSource(*store, (sourceFolder() / "service" / "pool.txt").string(), nullptr, quiet, quiet);
-  std::fclose(quiet);
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  importQuietly(*store, (sourceFolder() / "service" / "pool.txt").string());
   return buildSnapshot(store->all(), false);
+}
+
+// The one-row answer of a PRAGMA on a database file, read past the store.
+inline std::string pragmaOf(const std::string& path, const std::string& pragma) {
+  sqlite3* raw = nullptr;
+  std::string answer;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_open(path.c_str(), &raw) == SQLITE_OK &&
+      sqlite3_prepare_v2(raw, ("PRAGMA " + pragma).c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW) {
+    answer = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(raw);
+  return answer;
 }
