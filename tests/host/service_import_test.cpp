@@ -2,7 +2,6 @@
 #include <httplib.h>
 
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,13 +90,6 @@ TEST(ServiceImport, StopsGrowingAtThePoolLimit) {
   EXPECT_TRUE(load.warnings[0].starts_with("line 4: pool full")) << load.warnings[0];
 }
 
-// The content of a file, written in a temporary folder.
-std::string writeFile(const TempFolder& folder, const std::string& name, const std::string& content) {
-  std::string path = folder.file(name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path;
-}
-
 // What a FILE* received.
 struct Captured {
   Captured() : file(std::tmpfile()) {}
@@ -114,8 +106,8 @@ struct Captured {
 
 TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
   TempFolder folder;
-  std::string first = writeFile(folder, "first.txt", "1.45.3.7:8080\n1.45.3.7:8080\nnonsense\n27.109.124.1:3128\n");
-  std::string second = writeFile(folder, "second.txt", "27.109.124.1:3128\n39.170.20.30:80\n");
+  std::string first = folder.write("first.txt", "1.45.3.7:8080\n1.45.3.7:8080\nnonsense\n27.109.124.1:3128\n");
+  std::string second = folder.write("second.txt", "27.109.124.1:3128\n39.170.20.30:80\n");
   std::unique_ptr<PoolStore> store = openStore(":memory:");
   Captured out;
   Captured errors;

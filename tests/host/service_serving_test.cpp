@@ -10,6 +10,7 @@
 
 #include "service/ipRegion.h"
 #include "service/proxyApi.h"
+#include "service/proxyList.h"
 #include "service/serviceRoutes.h"
 #include "service/statusPage.h"
 #include "service_testing.h"
@@ -31,40 +32,38 @@ class CheckedPool : public testing::Test {
     regions_ = loadIpRegionDb(regionDbPath());
     ASSERT_TRUE(regions_);
     store_ = openStore(":memory:");
-    TempFolder folder;
-    std::string list = folder.file("list.txt");
-    std::FILE* file = std::fopen(list.c_str(), "w");
-    std::fputs(
-        "1.45.3.7:8080\n"        // 北京 北京市 联通
-        "1.0.8.1:80\n"           // 广东省 广州市 电信
-        "39.170.20.30:3128\n"    // 浙江省 杭州市 移动
-        "27.109.127.250:8080\n"  // 上海 上海市 电信
-        "1.45.9.9:8080\n"        // 北京 联通, dead
-        "1.0.9.9:80\n",          // 广东省 广州市 电信, never checked
-        file);
-    std::fclose(file);
-    importQuietly(*store_, list, &*regions_);
+    store_->add(parseProxyList("1.45.3.7:8080\n"        // 北京 北京市 联通
+                               "1.0.8.1:80\n"           // 广东省 广州市 电信
+                               "39.170.20.30:3128\n"    // 浙江省 杭州市 移动
+                               "27.109.127.250:8080\n"  // 上海 上海市 电信
+                               "1.45.9.9:8080\n"        // 北京 联通, dead
+                               "1.0.9.9:80\n",          // 广东省 广州市 电信, never checked
+                               &*regions_)
+                    .proxies,
+                "list", 0);
     std::vector<StoredProxy> all = store_->all();
     ASSERT_EQ(all.size(), 6u);
     const std::uint32_t latencies[] = {300, 120, 80, 200};
     for (int i = 0; i < 4; ++i) store_->recordCheck(all[i].id, true, latencies[i], 1765000000 + i);
     for (int i = 0; i < kDeadAfterFailures; ++i) store_->recordCheck(all[4].id, false, 0, 1765000000);
+    snapshot_ = buildSnapshot(store_->all(), true);
   }
 
   std::optional<IpRegionDb> regions_;
   std::unique_ptr<PoolStore> store_;
+  std::shared_ptr<PoolSnapshot> snapshot_;  // checked
 };
 
 TEST_F(CheckedPool, ServesOnlyLiveEntriesFastestFirstWithinTheFilters) {
-  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), true);
-  EXPECT_EQ(served(*snapshot, "tqsl=%31%30"),
+  PoolSnapshot& snapshot = *snapshot_;
+  EXPECT_EQ(served(snapshot, "tqsl=%31%30"),
             (std::vector<std::string>{"39.170.20.30:3128", "1.0.8.1:80", "27.109.127.250:8080", "1.45.3.7:8080"}));
-  EXPECT_EQ(served(*snapshot, "tqsl=%32"), (std::vector<std::string>{"39.170.20.30:3128", "1.0.8.1:80"}));
-  EXPECT_EQ(served(*snapshot, "tqsl=%31%30&sxb=" + percentAll("北京")), (std::vector<std::string>{"1.45.3.7:8080"}));
-  EXPECT_EQ(served(*snapshot, "tqsl=%31%30&sxa=" + percentAll("电信")),
+  EXPECT_EQ(served(snapshot, "tqsl=%32"), (std::vector<std::string>{"39.170.20.30:3128", "1.0.8.1:80"}));
+  EXPECT_EQ(served(snapshot, "tqsl=%31%30&sxb=" + percentAll("北京")), (std::vector<std::string>{"1.45.3.7:8080"}));
+  EXPECT_EQ(served(snapshot, "tqsl=%31%30&sxa=" + percentAll("电信")),
             (std::vector<std::string>{"1.0.8.1:80", "27.109.127.250:8080"}));
   // "州" is in the cities 广州市 and 杭州市, not in any province.
-  EXPECT_EQ(served(*snapshot, "tqsl=%31%30&sxb=" + percentAll("州")),
+  EXPECT_EQ(served(snapshot, "tqsl=%31%30&sxb=" + percentAll("州")),
             (std::vector<std::string>{"39.170.20.30:3128", "1.0.8.1:80"}));
 
   // Unchecked, the same store serves every entry in the order it came.
@@ -74,8 +73,8 @@ TEST_F(CheckedPool, ServesOnlyLiveEntriesFastestFirstWithinTheFilters) {
 }
 
 TEST_F(CheckedPool, AnswersScriptsWithJson) {
-  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), true);
-  JsonReply reply = answerProxyApi(*snapshot, {{"region", utf8(u8"州")}, {"count", "1"}});
+  PoolSnapshot& snapshot = *snapshot_;
+  JsonReply reply = answerProxyApi(snapshot, {{"region", utf8(u8"州")}, {"count", "1"}});
   ASSERT_EQ(reply.status, 200) << reply.body;
   nlohmann::json answer = nlohmann::json::parse(reply.body);
   EXPECT_EQ(answer["checked"], true);
@@ -90,25 +89,25 @@ TEST_F(CheckedPool, AnswersScriptsWithJson) {
   EXPECT_EQ(first["last_alive"], "2025-12-06T05:46:42Z");
 
   nlohmann::json telecom =
-      nlohmann::json::parse(answerProxyApi(*snapshot, {{"carrier", utf8(u8"电信")}, {"prefix", "27."}}).body);
+      nlohmann::json::parse(answerProxyApi(snapshot, {{"carrier", utf8(u8"电信")}, {"prefix", "27."}}).body);
   ASSERT_EQ(telecom["proxies"].size(), 1u);
   EXPECT_EQ(telecom["proxies"][0]["address"], "27.109.127.250");
-  EXPECT_EQ(nlohmann::json::parse(answerProxyApi(*snapshot, {}).body)["count"], 4);
-  EXPECT_EQ(nlohmann::json::parse(answerProxyApi(*snapshot, {{"port", "3128"}}).body)["count"], 1);
+  EXPECT_EQ(nlohmann::json::parse(answerProxyApi(snapshot, {}).body)["count"], 4);
+  EXPECT_EQ(nlohmann::json::parse(answerProxyApi(snapshot, {{"port", "3128"}}).body)["count"], 1);
 
   for (const std::multimap<std::string, std::string>& bad : std::vector<std::multimap<std::string, std::string>>{
            {{"count", "x"}}, {{"port", "0"}}, {{"port", "70000"}}, {{"sort", "1"}}, {{"count", "1"}, {"count", "2"}}}) {
-    JsonReply refused = answerProxyApi(*snapshot, bad);
+    JsonReply refused = answerProxyApi(snapshot, bad);
     EXPECT_EQ(refused.status, 400) << bad.begin()->first;
     EXPECT_TRUE(nlohmann::json::parse(refused.body).contains("error"));
   }
 }
 
 TEST_F(CheckedPool, StatusPageCountsLiveAndDeadByRegionAndCarrier) {
-  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), true);
-  snapshot->rounds = 2;
-  snapshot->lastRound = {6, 4, 1500, 1765000100};
-  std::string page = renderStatusPage(*snapshot, {"http://127.0.0.1:9/check", 600});
+  PoolSnapshot& snapshot = *snapshot_;
+  snapshot.rounds = 2;
+  snapshot.lastRound = {6, 4, 1500, 1765000100};
+  std::string page = renderStatusPage(snapshot, {"http://127.0.0.1:9/check", 600});
   // Totals: 4 live, 1 dead, 1 unchecked; 北京 has one of each of live and dead.
   EXPECT_NE(
       page.find(utf8(
