@@ -59,25 +59,17 @@ bool sendAll(int fd, std::string_view bytes) {
   return true;
 }
 
-std::string readHead(int fd) {
-  std::string head;
+// The request's head, or empty when the client stopped before its end; or, `wholeReply`, all until the
+// server closes.
+std::string readFrom(int fd, bool wholeReply) {
+  std::string read;
   char buffer[4096];
-  while (head.find("\r\n\r\n") == std::string::npos && head.size() < kMaxHead) {
+  while (wholeReply || (read.find("\r\n\r\n") == std::string::npos && read.size() < kMaxHead)) {
     ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-    if (got <= 0) return {};
-    head.append(buffer, static_cast<std::size_t>(got));
+    if (got <= 0) return wholeReply ? read : std::string();
+    read.append(buffer, static_cast<std::size_t>(got));
   }
-  return head;
-}
-
-std::string readAll(int fd) {
-  std::string all;
-  char buffer[4096];
-  while (true) {
-    ssize_t got = recv(fd, buffer, sizeof buffer, 0);
-    if (got <= 0) return all;
-    all.append(buffer, static_cast<std::size_t>(got));
-  }
+  return read;
 }
 
 void setIoTimeouts(int fd) {
@@ -132,7 +124,7 @@ std::string forward(const std::string& target) {
   std::string reply = badGateway;
   if (connect(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) == 0 &&
       sendAll(fd, "GET " + path + " HTTP/1.1\r\nHost: " + authority + "\r\nConnection: close\r\n\r\n")) {
-    reply = readAll(fd);
+    reply = readFrom(fd, true);
   }
   close(fd);
   return reply;
@@ -317,7 +309,7 @@ bool FakeProxyFarm::waitGate(const FakeProxy& proxy) {
 void FakeProxyFarm::answer(int fd, Listener& listener) {
   setIoTimeouts(fd);
   const FakeProxy& proxy = listener.proxy;
-  std::string head = readHead(fd);
+  std::string head = readFrom(fd, false);
   std::size_t space = head.find(' ');
   std::string target = space == std::string::npos ? "" : head.substr(space + 1, head.find(' ', space + 1) - space - 1);
   if (target.empty() || !waitGate(proxy)) {
