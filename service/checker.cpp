@@ -8,22 +8,16 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <random>
 #include <stdexcept>
+
+#include "service/curlGlobal.h"
 
 namespace {
 
 // How often a round wakes to look at `stop` while nothing happens on its connections.
 constexpr int kStopPollMs = 50;
 constexpr std::size_t kTokenBytes = 16;
-
-void initCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw std::runtime_error("curl_global_init failed");
-  });
-}
 
 struct MultiDeleter {
   void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }

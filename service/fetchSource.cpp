@@ -5,6 +5,8 @@
 #include <fstream>
 #include <memory>
 
+#include "service/curlGlobal.h"
+
 namespace {
 
 constexpr long kConnectTimeoutSeconds = 15;
@@ -31,6 +33,7 @@ std::size_t collect(char* data, std::size_t size, std::size_t count, void* user)
 
 SourceContent fetch(const std::string& url, std::size_t maxBytes) {
   SourceContent result;
+  initCurlOnce();
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
   if (!curl) {
     result.error = "cannot start a transfer";

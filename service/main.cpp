@@ -1,6 +1,5 @@
 // quorvelip-service: the local extraction service the program queries (GET /mo.php), serving a proxy
 // pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
-#include <curl/curl.h>
 #include <httplib.h>
 #include <sys/socket.h>
 
@@ -136,7 +135,6 @@ int main(int argc, char** argv) {
     std::fputs(kServiceUsage, stdout);
     return 0;
   }
-  curl_global_init(CURL_GLOBAL_DEFAULT);
   // --pool alone serves that file from memory, as the service always did; otherwise the store file.
   std::string dbPath = options->db;
   if (dbPath.empty()) {
