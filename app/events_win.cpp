@@ -1,8 +1,8 @@
 #include "app/events.h"
 
 #include "app/mainWindow.h"
-#include "extract/extractHandler.h"
-#include "extract/saveHandler.h"
+#include "app/extractHandler.h"
+#include "app/saveHandler.h"
 #include "resources/pictures.h"
 #include "skin/engine.h"
 

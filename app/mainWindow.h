@@ -1,6 +1,6 @@
 #pragma once
 // The main window: its definition and the names by which the handlers address its controls.
-#include "extract/extractQuery.h"
+#include "app/extractQuery.h"
 #include "toolkit/form.h"
 
 namespace control {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/checker.h"
+#include "service/check/checker.h"
 
 namespace {
 

@@ -19,10 +19,11 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/listPage.h"
-#include "service/poolSnapshot.h"
-#include "service/proxyList.h"
-#include "service/serviceRoutes.h"
+#include "service/serve/listPage.h"
+#include "service/store/poolSnapshot.h"
+#include "service/sources/poolFile.h"
+#include "service/sources/proxyList.h"
+#include "service/serve/routes.h"
 
 extern char** environ;
 

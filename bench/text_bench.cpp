@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "web/text.h"
-#include "web/textBetween.h"
+#include "text/text.h"
+#include "text/textBetween.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "service/checkCommand.h"
-#include "service/importCommand.h"
-#include "service/ipRegion.h"
-#include "service/poolKeeper.h"
-#include "service/poolStore.h"
+#include "service/check/checkCommand.h"
+#include "service/sources/importCommand.h"
+#include "service/sources/ipRegion.h"
+#include "service/check/poolKeeper.h"
+#include "service/store/poolStore.h"
 #include "service/serviceOptions.h"
-#include "service/serviceRoutes.h"
+#include "service/serve/routes.h"
 
 namespace {
 

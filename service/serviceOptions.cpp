@@ -1,7 +1,7 @@
 #include "service/serviceOptions.h"
 
 #include "buildConfig.h"
-#include "service/ipv4.h"
+#include "service/store/ipv4.h"
 
 namespace {
 

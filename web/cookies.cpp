@@ -1,6 +1,6 @@
 #include "web/cookies.h"
 
-#include "web/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "web/requestHeaders.h"
 
-#include "web/text.h"
-#include "web/textBetween.h"
+#include "text/text.h"
+#include "text/textBetween.h"
 #include "web/urlParts.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <climits>
 #include <cstdint>
 
-#include "web/text.h"
-#include "web/textBetween.h"
+#include "text/text.h"
+#include "text/textBetween.h"
 
 namespace {
 

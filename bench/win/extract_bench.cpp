@@ -11,8 +11,8 @@
 #include "app/startup.h"
 #include "benchTiming.h"
 #include "buildConfig.h"
-#include "extract/extractHandler.h"
-#include "extract/extractQuery.h"
+#include "app/extractHandler.h"
+#include "app/extractQuery.h"
 #include "skin/engine.h"
 #include "toolkit/controls.h"
 

@@ -7,7 +7,7 @@
 
 #include "tests/fuzz/walk.h"
 #include "web/cookies.h"
-#include "web/text.h"
+#include "text/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/ipRegion.h"
+#include "service/sources/ipRegion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   IpRegionDb db(std::string(reinterpret_cast<const char*>(data), size));

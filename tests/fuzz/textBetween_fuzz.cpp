@@ -3,8 +3,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "tests/fuzz/walk.h"
-#include "web/text.h"
-#include "web/textBetween.h"
+#include "text/text.h"
+#include "text/textBetween.h"
 
 namespace {
 

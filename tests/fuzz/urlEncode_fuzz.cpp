@@ -1,8 +1,8 @@
 // urlEncode: ASCII out, and decoding the escapes gives back the bytes (or their UTF-8 form).
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include "extract/gbkToUtf8.h"
-#include "extract/urlEncode.h"
+#include "text/gbkToUtf8.h"
+#include "web/urlEncode.h"
 #include "tests/fuzz/walk.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The extraction query as the service receives it, and the list cut from its reply.
 #include <gtest/gtest.h>
 
-#include "extract/extractQuery.h"
-#include "extract/markers.h"
+#include "app/extractQuery.h"
+#include "protocol/listMarkers.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "service/checkTarget.h"
+#include "service/check/checkTarget.h"
 
 namespace {
 

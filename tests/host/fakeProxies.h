@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "service/checker.h"
+#include "service/check/checker.h"
 
 // GET from a server on 127.0.0.1, the target sent byte for byte, as the program sends it.
 httplib::Result getLoopback(int port, const std::string& target);

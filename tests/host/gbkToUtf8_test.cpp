@@ -1,4 +1,4 @@
-#include "extract/gbkToUtf8.h"
+#include "text/gbkToUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/checkTarget.h"
-#include "service/checker.h"
+#include "service/check/checkTarget.h"
+#include "service/check/checker.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "extract/markers.h"
-#include "service/extractQuery.h"
-#include "service/listPage.h"
-#include "service/percentDecode.h"
-#include "service/serviceRoutes.h"
+#include "protocol/listMarkers.h"
+#include "service/serve/extractRequest.h"
+#include "service/serve/listPage.h"
+#include "service/serve/percentDecode.h"
+#include "service/serve/routes.h"
 #include "service_testing.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/fetchSource.h"
-#include "service/importCommand.h"
-#include "service/proxyList.h"
-#include "service/proxyPool.h"
+#include "service/sources/fetchSource.h"
+#include "service/sources/importCommand.h"
+#include "service/sources/proxyList.h"
+#include "service/sources/poolFile.h"
 #include "service_testing.h"
 
 namespace {

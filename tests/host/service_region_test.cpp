@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "service/ipRegion.h"
-#include "service/ipv4.h"
+#include "service/sources/ipRegion.h"
+#include "service/store/ipv4.h"
 #include "service_testing.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "extract/markers.h"
+#include "protocol/listMarkers.h"
 #include "fakeProxies.h"
-#include "service/extractQuery.h"
-#include "service/listPage.h"
-#include "service/poolSnapshot.h"
+#include "service/serve/extractRequest.h"
+#include "service/serve/listPage.h"
+#include "service/store/poolSnapshot.h"
 #include "service/serviceOptions.h"
-#include "service/serviceRoutes.h"
+#include "service/serve/routes.h"
 #include "service_testing.h"
 
 namespace {

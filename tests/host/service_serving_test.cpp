@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "service/ipRegion.h"
-#include "service/proxyApi.h"
-#include "service/proxyList.h"
-#include "service/serviceRoutes.h"
-#include "service/statusPage.h"
+#include "service/sources/ipRegion.h"
+#include "service/serve/proxyApi.h"
+#include "service/sources/poolFile.h"
+#include "service/sources/proxyList.h"
+#include "service/serve/routes.h"
+#include "service/serve/statusPage.h"
 #include "service_testing.h"
 
 namespace {

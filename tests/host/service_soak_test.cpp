@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fakeProxies.h"
-#include "service/serviceRoutes.h"
+#include "service/serve/routes.h"
 #include "service_testing.h"
 #include "tests/soak/queryMix.h"
 

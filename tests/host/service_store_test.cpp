@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "service/poolStore.h"
+#include "service/store/poolStore.h"
 #include "service_testing.h"
 
 namespace {

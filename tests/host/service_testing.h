@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "service/importCommand.h"
-#include "service/poolSnapshot.h"
-#include "service/poolStore.h"
+#include "service/sources/importCommand.h"
+#include "service/store/poolSnapshot.h"
+#include "service/store/poolStore.h"
 #include "tests/soak/queryMix.h"
 
 // A fresh folder under the system's temporary folder, removed with what it holds.

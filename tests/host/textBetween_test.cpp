@@ -1,4 +1,4 @@
-#include "web/textBetween.h"
+#include "text/textBetween.h"
 
 #include <gtest/gtest.h>
 

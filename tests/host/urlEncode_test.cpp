@@ -1,4 +1,4 @@
-#include "extract/urlEncode.h"
+#include "web/urlEncode.h"
 
 #include <gtest/gtest.h>
 

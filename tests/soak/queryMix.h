@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "extract/markers.h"
+#include "protocol/listMarkers.h"
 
 namespace soak {
 

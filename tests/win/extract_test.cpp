@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "buildConfig.h"
-#include "extract/extractHandler.h"
+#include "app/extractHandler.h"
 #include "support/boxWatcher.h"
 #include "support/mainWindowFixture.h"
 #include "toolkit/controls.h"

@@ -1,6 +1,6 @@
 // The Windows conversion (MultiByteToWideChar / WideCharToMultiByte) on the inputs the host
 // conversion is checked with.
-#include "extract/gbkToUtf8.h"
+#include "text/gbkToUtf8.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "buildConfig.h"
-#include "extract/markers.h"
+#include "protocol/listMarkers.h"
 #include "support/boxWatcher.h"
 #include "support/guiObjects.h"
 #include "support/mainWindowFixture.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "extract/saveHandler.h"
+#include "app/saveHandler.h"
 #include "support/boxWatcher.h"
 #include "support/childProcess.h"
 #include "support/mainWindowFixture.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <functional>
 
-#include "extract/saveHandler.h"
+#include "app/saveHandler.h"
 #include "support/boxWatcher.h"
 #include "support/mainWindowFixture.h"
 #include "support/scratchFiles.h"

@@ -1,0 +1,52 @@
+#include "service/check/checkTarget.h"
+
+#include <httplib.h>
+
+#include "service/check/checker.h"
+
+namespace {
+
+bool isHexToken(std::string_view value) {
+  if (value.empty() || value.size() > kMaxCheckTokenLength) return false;
+  for (char c : value) {
+    bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!hex) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::string> answerCheck(std::string_view rawQuery) {
+  // Read raw: a token is plain hex, so a percent-encoded one is as wrong as any other byte.
+  std::optional<std::string_view> token;
+  const std::string_view key = kCheckTokenKey;
+  while (!rawQuery.empty()) {
+    std::size_t end = rawQuery.find('&');
+    std::string_view pair = rawQuery.substr(0, end);
+    rawQuery.remove_prefix(end == std::string_view::npos ? rawQuery.size() : end + 1);
+    if (pair.size() < key.size() + 1 || !pair.starts_with(key) || pair[key.size()] != '=') continue;
+    if (token) return std::nullopt;  // given twice
+    token = pair.substr(key.size() + 1);
+  }
+  if (!token || !isHexToken(*token)) return std::nullopt;
+  return checkTargetAnswer(*token);
+}
+
+void installCheckTarget(httplib::Server& server) {
+  auto handler = [](const httplib::Request& request, httplib::Response& response) {
+    std::string_view target = request.target;
+    std::size_t question = target.find('?');
+    std::optional<std::string> answer =
+        answerCheck(question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
+    response.set_header("Cache-Control", "no-store");
+    if (!answer) {
+      response.status = 400;
+      response.set_content("bad check token\n", "text/plain");
+      return;
+    }
+    response.status = 200;
+    response.set_content(*answer, "text/plain");
+  };
+  server.Get(kCheckPath, handler);
+}

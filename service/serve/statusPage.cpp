@@ -1,0 +1,86 @@
+#include "service/serve/statusPage.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "service/serve/htmlText.h"
+
+namespace {
+
+// This file's literals are written u8 so that the page is UTF-8 whatever the build's narrow charset.
+std::string utf8(std::u8string_view text) {
+  return {reinterpret_cast<const char*>(text.data()), text.size()};
+}
+
+void appendCell(std::string& page, std::size_t number) {
+  page += "<td class=\"n\">" + std::to_string(number) + "</td>";
+}
+
+void appendTable(std::string& page, std::u8string_view heading, const std::vector<HealthCount>& counts) {
+  page += utf8(u8"<h2>");
+  page += utf8(heading);
+  page += utf8(
+      u8"</h2>\n<table>\n<tr><th></th><th>存活 live</th><th>失效 dead</th><th>失败中 failing</th>"
+      u8"<th>未检测 unchecked</th></tr>\n");
+  for (const HealthCount& count : counts) {
+    page += "<tr><th>";
+    if (count.name.empty()) {
+      page += utf8(u8"未知");
+    } else {
+      appendHtmlEscaped(page, count.name);
+    }
+    page += "</th>";
+    appendCell(page, count.live);
+    appendCell(page, count.dead);
+    appendCell(page, count.failing);
+    appendCell(page, count.unchecked);
+    page += "</tr>\n";
+  }
+  page += "</table>\n";
+}
+
+}  // namespace
+
+std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings& settings) {
+  std::string page;
+  page += utf8(
+      u8"<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
+      u8"<meta http-equiv=\"refresh\" content=\"10\">\n<title>代理池状态 — quorvelip-service</title>\n<style>\n"
+      u8"body{font-family:sans-serif;margin:1.5em;color:#222}h1{font-size:1.4em}h2{font-size:1.1em;margin-top:1.4em}"
+      u8"table{border-collapse:collapse}td,th{padding:.25em .8em;border-bottom:1px solid #ddd;text-align:left}"
+      u8"td.n{text-align:right;font-variant-numeric:tabular-nums}.live{color:#137333}.dead{color:#b3261e}\n"
+      u8"</style>\n</head>\n<body>\n<h1>代理池状态</h1>\n<p id=\"summary\">");
+  const HealthCount& total = snapshot.total;
+  std::size_t all = total.live + total.dead + total.failing + total.unchecked;
+  page += utf8(u8"共 ") + std::to_string(all) + utf8(u8" 个：<span class=\"live\">存活 ") + std::to_string(total.live) +
+          utf8(u8"</span>，<span class=\"dead\">失效 ") + std::to_string(total.dead) + utf8(u8"</span>，失败中 ") +
+          std::to_string(total.failing) + utf8(u8"，未检测 ") + std::to_string(total.unchecked) +
+          utf8(u8"；正在提供 ") + std::to_string(snapshot.served.size()) + utf8(u8" 个。</p>\n<p id=\"checking\">");
+  if (settings.checkUrl.empty()) {
+    page += utf8(u8"未检测：没有 --check-url，按原样提供全部条目。");
+  } else {
+    page += utf8(u8"检测地址 ");
+    appendHtmlEscaped(page, settings.checkUrl);
+    page += utf8(u8"，每 ") + std::to_string(settings.recheckEverySeconds) + utf8(u8" 秒重新检测。");
+  }
+  page += "</p>\n<p id=\"round\">";
+  if (snapshot.rounds == 0) {
+    page += utf8(u8"还没有完成的检测轮次。");
+  } else {
+    const RoundFigures& round = snapshot.lastRound;
+    double seconds = static_cast<double>(round.milliseconds) / 1000.0;
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%.1f", seconds > 0 ? static_cast<double>(round.checks) / seconds : 0.0);
+    char duration[32];
+    std::snprintf(duration, sizeof duration, "%.1f", seconds);
+    page += utf8(u8"上一轮（第 ") + std::to_string(snapshot.rounds) + utf8(u8" 轮）结束于 ") +
+            formatUtcTime(round.finishedAt, "%Y-%m-%d %H:%M:%S UTC") + utf8(u8"，用时 ") + duration +
+            utf8(u8" 秒：检测 ") + std::to_string(round.checks) + utf8(u8" 个，存活 ") + std::to_string(round.alive) +
+            utf8(u8" 个，每秒 ") + rate + utf8(u8" 次检测。");
+  }
+  page += "</p>\n";
+  appendTable(page, u8"按地区", snapshot.byRegion);
+  appendTable(page, u8"按运营商", snapshot.byCarrier);
+  page += "</body>\n</html>\n";
+  return page;
+}

@@ -1,0 +1,99 @@
+#include "service/sources/fetchSource.h"
+
+#include <curl/curl.h>
+
+#include <fstream>
+#include <memory>
+
+#include "service/sources/curlGlobal.h"
+
+namespace {
+
+constexpr long kConnectTimeoutSeconds = 15;
+constexpr long kTotalTimeoutSeconds = 120;
+constexpr long kMaxRedirects = 5;
+constexpr long kHttpOk = 200;
+
+struct Download {
+  std::string content;
+  std::size_t maxBytes = 0;
+  bool tooLarge = false;
+};
+
+std::size_t collect(char* data, std::size_t size, std::size_t count, void* user) {
+  auto* download = static_cast<Download*>(user);
+  std::size_t bytes = size * count;
+  if (download->content.size() + bytes > download->maxBytes) {
+    download->tooLarge = true;
+    return 0;  // ends the transfer
+  }
+  download->content.append(data, bytes);
+  return bytes;
+}
+
+SourceContent fetch(const std::string& url, std::size_t maxBytes) {
+  SourceContent result;
+  initCurlOnce();
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
+  if (!curl) {
+    result.error = "cannot start a transfer";
+    return result;
+  }
+  Download download;
+  download.maxBytes = maxBytes;
+  CURL* handle = curl.get();
+  curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBytes));
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, collect);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &download);
+  CURLcode code = curl_easy_perform(handle);
+  long status = 0;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  if (download.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+    result.error = "larger than " + std::to_string(maxBytes) + " bytes";
+  } else if (code != CURLE_OK) {
+    result.error = curl_easy_strerror(code);
+  } else if (status != kHttpOk) {
+    result.error = "HTTP status " + std::to_string(status);
+  } else {
+    result.ok = true;
+    result.content = std::move(download.content);
+  }
+  return result;
+}
+
+SourceContent readFile(const std::string& path, std::size_t maxBytes) {
+  SourceContent result;
+  std::ifstream file(path, std::ios::binary | std::ios::ate);
+  std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
+  if (size < 0) {  // unreadable, or a folder
+    result.error = "cannot open";
+    return result;
+  }
+  if (static_cast<std::size_t>(size) > maxBytes) {
+    result.error = "larger than " + std::to_string(maxBytes) + " bytes";
+    return result;
+  }
+  result.content.resize(static_cast<std::size_t>(size));
+  file.seekg(0);
+  if (!file.read(result.content.data(), static_cast<std::streamsize>(result.content.size()))) {
+    result.error = "cannot read";
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+}  // namespace
+
+SourceContent readSource(const std::string& source, std::size_t maxBytes) {
+  if (source.starts_with("http://") || source.starts_with("https://")) return fetch(source, maxBytes);
+  return readFile(source, maxBytes);
+}

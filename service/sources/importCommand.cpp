@@ -1,0 +1,31 @@
+#include "service/sources/importCommand.h"
+
+#include <ctime>
+
+#include "service/sources/fetchSource.h"
+#include "service/sources/proxyList.h"
+
+bool importSource(PoolStore& store, const std::string& source, const IpRegionDb* regions, std::FILE* out,
+                  std::FILE* errors) {
+  SourceContent content = readSource(source);
+  if (!content.ok) {
+    std::fprintf(errors, "%s: %s\n", source.c_str(), content.error.c_str());
+    return false;
+  }
+  ProxyList list = parseProxyList(content.content, regions);
+  for (const std::string& problem : list.problems) std::fprintf(errors, "%s: %s\n", source.c_str(), problem.c_str());
+  MergeCounts counts = store.add(list.proxies, source, std::time(nullptr));
+  std::fprintf(out, "%s: added %zu, merged %zu, skipped %zu\n", source.c_str(), counts.added, counts.merged,
+               list.problems.size());
+  return true;
+}
+
+int runImport(PoolStore& store, const std::vector<std::string>& sources, const IpRegionDb* regions, std::FILE* out,
+              std::FILE* errors) {
+  int status = 0;
+  for (const std::string& source : sources) {
+    if (!importSource(store, source, regions, out, errors)) status = 1;
+  }
+  std::fprintf(out, "%zu entries in the pool\n", store.count());
+  return status;
+}

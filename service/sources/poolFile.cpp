@@ -1,0 +1,155 @@
+#include "service/sources/poolFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "service/store/ipv4.h"
+#include "text/utf8ToGbk.h"
+
+namespace {
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr int kFieldCount = 4;
+
+// One line of the file: a run of consecutive addresses sharing port, region and carrier.
+struct PoolLine {
+  std::uint32_t first = 0;
+  std::uint32_t count = 0;
+  std::uint16_t port = 0;
+  Text region;
+  Text carrier;
+};
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && (isBlank(text.front()) || text.front() == '\r')) text.remove_prefix(1);
+  while (!text.empty() && (isBlank(text.back()) || text.back() == '\r')) text.remove_suffix(1);
+  return text;
+}
+
+// Splitting GBK at ASCII blanks is safe: trail bytes are never below 0x40.
+std::vector<std::string_view> fields(std::string_view line) {
+  std::vector<std::string_view> result;
+  std::size_t at = 0;
+  while (at < line.size()) {
+    while (at < line.size() && isBlank(line[at])) ++at;
+    std::size_t end = at;
+    while (end < line.size() && !isBlank(line[end])) ++end;
+    if (end > at) result.push_back(line.substr(at, end - at));
+    at = end;
+  }
+  return result;
+}
+
+// "a.b.c.d" is one address; "a.b.c.d/n" every host address of the block.
+bool parseAddresses(std::string_view text, PoolLine& line) {
+  constexpr std::uint32_t kShortestPrefix = 16;
+  constexpr std::uint32_t kLongestPrefixWithBroadcast = 30;
+  std::size_t slash = text.find('/');
+  std::optional<std::uint32_t> address = parseIpv4(text.substr(0, slash));
+  if (!address) return false;
+  if (slash == std::string_view::npos) {
+    line.first = *address;
+    line.count = 1;
+    return true;
+  }
+  std::optional<std::uint32_t> prefix = parseDecimal(text.substr(slash + 1), 2);
+  if (!prefix || *prefix < kShortestPrefix || *prefix > 32) return false;
+  std::uint32_t size = std::uint32_t{1} << (32 - *prefix);
+  if (*address & (size - 1)) return false;  // host bits set: probably a typo, not a block
+  bool dropEnds = *prefix <= kLongestPrefixWithBroadcast;
+  line.first = *address + (dropEnds ? 1 : 0);
+  line.count = size - (dropEnds ? 2 : 0);
+  return true;
+}
+
+// The reason a line is unusable, or empty when `line` was filled.
+std::string parseLine(std::string_view gbkLine, PoolLine& line) {
+  std::vector<std::string_view> parts = fields(gbkLine);
+  if (parts.size() != kFieldCount) return "expected 4 fields: address port region carrier";
+  if (!parseAddresses(parts[0], line)) return "bad address or block";
+  std::optional<std::uint32_t> port = parseDecimal(parts[1], 5);
+  if (!port || *port < 1 || *port > 65535) return "bad port";
+  line.port = static_cast<std::uint16_t>(*port);
+  if (std::find(std::begin(kCarriers), std::end(kCarriers), parts[3]) == std::end(kCarriers)) {
+    return "unknown carrier";
+  }
+  line.region = Text(parts[2]);
+  line.carrier = Text(parts[3]);
+  return {};
+}
+
+std::vector<PoolEntry> interleave(const std::vector<PoolLine>& lines) {
+  std::vector<PoolEntry> entries;
+  std::vector<const PoolLine*> active;
+  for (const PoolLine& line : lines) active.push_back(&line);
+  for (std::uint32_t round = 0; !active.empty(); ++round) {
+    for (const PoolLine* line : active) {
+      entries.push_back({formatIpv4(line->first + round), line->port, line->region, line->carrier, {}});
+    }
+    std::erase_if(active, [round](const PoolLine* line) { return line->count <= round + 1; });
+  }
+  return entries;
+}
+
+}  // namespace
+
+PoolLoad parsePool(std::string_view utf8Text) {
+  PoolLoad result;
+  result.fileRead = true;
+  if (utf8Text.starts_with(kUtf8Bom)) utf8Text.remove_prefix(kUtf8Bom.size());
+  Utf8ToGbk toGbk;
+  if (!toGbk.valid()) {
+    result.warnings.push_back("no UTF-8 to GBK converter on this system");
+    return result;
+  }
+  std::vector<PoolLine> lines;
+  std::size_t total = 0;
+  int number = 0;
+  while (!utf8Text.empty()) {
+    ++number;
+    std::size_t end = utf8Text.find('\n');
+    std::string_view raw = trimmed(utf8Text.substr(0, end));
+    utf8Text.remove_prefix(end == std::string_view::npos ? utf8Text.size() : end + 1);
+    if (raw.empty() || raw.front() == '#') continue;
+
+    std::string problem;
+    PoolLine line;
+    std::optional<Text> gbk = toGbk.convert(raw);
+    if (!gbk) {
+      problem = "not UTF-8, or a character GBK lacks";
+    } else {
+      problem = parseLine(*gbk, line);
+    }
+    if (problem.empty() && total + line.count > kMaxPoolEntries) {
+      problem = "pool full (" + std::to_string(kMaxPoolEntries) + " entries)";
+    }
+    if (!problem.empty()) {
+      result.warnings.push_back("line " + std::to_string(number) + ": " + problem);
+      continue;
+    }
+    total += line.count;
+    lines.push_back(std::move(line));
+  }
+  result.entries = interleave(lines);
+  return result;
+}
+
+PoolLoad loadPool(const std::string& path) {
+  std::error_code error;
+  std::ifstream file;
+  if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
+  std::string content(std::istreambuf_iterator<char>(file), {});
+  if (!file.is_open() || file.bad()) {
+    PoolLoad result;
+    result.warnings.push_back("cannot read " + path);
+    return result;
+  }
+  return parsePool(content);
+}

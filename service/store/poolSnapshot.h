@@ -1,0 +1,63 @@
+#pragma once
+// What the server answers from: an immutable picture of the store, rebuilt after imports and check
+// rounds and swapped in whole, so a request never waits on the store or the checker.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "service/store/poolStore.h"
+#include "service/store/poolEntry.h"
+#include "service/store/roundFigures.h"
+
+// The served entry's UTF-8 facts beside its GBK form, for the JSON answer.
+struct ServedFacts {
+  std::string province;
+  std::string city;
+  std::string carrier;
+  std::uint32_t latencyMs = 0;  // 0 when never checked
+  std::int64_t lastAlive = 0;   // Unix seconds, 0 when never seen alive
+};
+
+// Live and dead counts under one name (a province, a carrier).
+struct HealthCount {
+  std::string name;  // UTF-8; empty for "unknown"
+  std::size_t live = 0;
+  std::size_t dead = 0;       // failed its last kDeadAfterFailures checks or more
+  std::size_t failing = 0;    // failed its last one or two checks: not served, not yet dead
+  std::size_t unchecked = 0;  // never checked
+};
+
+struct PoolSnapshot {
+  bool checked = false;            // serving live entries only, fastest first
+  std::vector<PoolEntry> served;   // GBK, in serving order
+  std::vector<ServedFacts> facts;  // one per served entry
+  HealthCount total;
+  std::vector<HealthCount> byRegion;   // by province, largest first
+  std::vector<HealthCount> byCarrier;  // largest first
+  std::size_t rounds = 0;              // check rounds since the server started
+  RoundFigures lastRound;              // valid when rounds > 0
+};
+
+// Unchecked: every entry in insertion order. Checked: the entries alive at their last check,
+// fastest first (insertion order among equals). An entry whose texts GBK cannot hold is left out.
+std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked);
+
+// The current snapshot, swapped in whole; reading it takes a lock only to copy the pointer.
+class SnapshotHolder {
+ public:
+  std::shared_ptr<const PoolSnapshot> get() const {
+    std::lock_guard lock(mutex_);
+    return current_;
+  }
+  void set(std::shared_ptr<const PoolSnapshot> snapshot) {
+    std::lock_guard lock(mutex_);
+    current_.swap(snapshot);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::shared_ptr<const PoolSnapshot> current_ = std::make_shared<const PoolSnapshot>();
+};
