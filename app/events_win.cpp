@@ -1,7 +1,7 @@
 #include "app/events.h"
 
-#include "app/mainWindow.h"
 #include "app/extractHandler.h"
+#include "app/mainWindow.h"
 #include "app/saveHandler.h"
 #include "resources/pictures.h"
 #include "skin/engine.h"

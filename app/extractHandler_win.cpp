@@ -1,8 +1,8 @@
 #include "app/extractHandler.h"
 
+#include "app/extractQuery.h"
 #include "app/mainWindow.h"
 #include "buildConfig.h"
-#include "app/extractQuery.h"
 #include "toolkit/controls.h"
 #include "web/webRequest.h"
 

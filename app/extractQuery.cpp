@@ -2,9 +2,9 @@
 
 #include "protocol/extractPage.h"
 #include "protocol/listMarkers.h"
-#include "web/urlEncode.h"
 #include "text/text.h"
 #include "text/textBetween.h"
+#include "web/urlEncode.h"
 
 Text buildExtractQuery(std::string_view baseAddress, const ExtractFilters& filters) {
   // Exact, case-sensitive, whole text: anything else the user picked or typed is sent.

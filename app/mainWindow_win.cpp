@@ -16,6 +16,8 @@ constexpr COLORREF kLabelColour = RGB(255, 255, 255);
 
 const WindowDefinition& mainWindowDefinition() {
   using enum ControlKind;
+  // One control a row, in creation order: name, kind, x, y, width, height, text, style, extended style, items.
+  // clang-format off
   static const WindowDefinition definition{
       kMainWindowCaption,
       467,
@@ -39,6 +41,7 @@ const WindowDefinition& mainWindowDefinition() {
           {control::kLeadingPart, EditBox, 78, 84, 88, 23, "11", kLineEdit, kSunken, {}},
           {control::kPort, EditBox, 78, 117, 88, 23, "18186", kLineEdit, kSunken, {}},
       }};
+  // clang-format on
   return definition;
 }
 

@@ -20,10 +20,10 @@
 
 #include "fakeProxies.h"
 #include "service/serve/listPage.h"
-#include "service/store/poolSnapshot.h"
+#include "service/serve/routes.h"
 #include "service/sources/poolFile.h"
 #include "service/sources/proxyList.h"
-#include "service/serve/routes.h"
+#include "service/store/poolSnapshot.h"
 
 extern char** environ;
 

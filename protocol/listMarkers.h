@@ -5,6 +5,5 @@
 
 inline constexpr char kListStartMarker[] =
     "ss=\"STYLE30\">提取IP长期免费。请不要经行盗版冒用版权。</h4>\r\n<div align=\"center\">\r\n  <p>\r\n    ";
-inline constexpr char kListEndMarker[] =
-    "<br/><font color='red' " QUORVELIP_CONTACT "</font> \r\n  </p>\r\n</div>\r\n";
+inline constexpr char kListEndMarker[] = "<br/><font color='red' " QUORVELIP_CONTACT "</font> \r\n  </p>\r\n</div>\r\n";
 inline constexpr char kListSeparator[] = "<BR>";

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "service/check/checkCommand.h"
+#include "service/check/poolKeeper.h"
+#include "service/serve/routes.h"
+#include "service/serviceOptions.h"
 #include "service/sources/importCommand.h"
 #include "service/sources/ipRegion.h"
-#include "service/check/poolKeeper.h"
 #include "service/store/poolStore.h"
-#include "service/serviceOptions.h"
-#include "service/serve/routes.h"
 
 namespace {
 

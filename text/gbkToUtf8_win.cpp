@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "text/gbkToUtf8.h"
 #include "gfx/declared.h"
+#include "text/gbkToUtf8.h"
 
 namespace {
 

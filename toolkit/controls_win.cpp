@@ -9,7 +9,9 @@ Text controlText(HWND control) {
   return text;
 }
 
-void setControlText(HWND control, std::string_view text) { SetWindowTextA(control, Text(text).c_str()); }
+void setControlText(HWND control, std::string_view text) {
+  SetWindowTextA(control, Text(text).c_str());
+}
 
 void appendText(HWND editBox, std::string_view text) {
   int end = GetWindowTextLengthA(editBox);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
-ByteSet toBytes(std::string_view text) { return ByteSet(text.begin(), text.end()); }
+ByteSet toBytes(std::string_view text) {
+  return ByteSet(text.begin(), text.end());
+}
 
 Text toText(const std::uint8_t* data, std::size_t count) {
   const void* zero = std::memchr(data, 0, count);
@@ -10,4 +12,6 @@ Text toText(const std::uint8_t* data, std::size_t count) {
   return Text(reinterpret_cast<const char*>(data), length);
 }
 
-Text toText(const ByteSet& bytes) { return bytes.empty() ? Text() : toText(bytes.data(), bytes.size()); }
+Text toText(const ByteSet& bytes) {
+  return bytes.empty() ? Text() : toText(bytes.data(), bytes.size());
+}

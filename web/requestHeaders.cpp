@@ -12,7 +12,9 @@ constexpr std::uint32_t kFlagNoAutoRedirect = 0x200000;
 constexpr std::uint32_t kFlagSecure = 0x800000;
 constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x4000;
 
-bool hasName(const Text& headers, std::string_view name) { return gbk::find(headers, name) != -1; }
+bool hasName(const Text& headers, std::string_view name) {
+  return gbk::find(headers, name) != -1;
+}
 }  // namespace
 
 Text userAgentFor(std::string_view headers) {

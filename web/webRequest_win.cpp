@@ -99,14 +99,13 @@ ByteSet webRequest(std::string_view url, const WebRequestOptions& options) {
   if (!internet) return {};
   boundWaits(internet.get());
   Text host = urlHost(url);
-  InternetHandle connection(dll::InternetConnectA(internet.get(), host.c_str(),
-                                                  static_cast<INTERNET_PORT>(urlPort(url)), "", "",
-                                                  INTERNET_SERVICE_HTTP, 0, 0));
+  InternetHandle connection(dll::InternetConnectA(
+      internet.get(), host.c_str(), static_cast<INTERNET_PORT>(urlPort(url)), "", "", INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return {};
   Text path = urlPath(url);
   DWORD flags = requestFlags(url, options.cookies != nullptr, options.noRedirect);
-  InternetHandle request(dll::HttpOpenRequestA(connection.get(), verb, path.c_str(), "HTTP/1.1", "", nullptr,
-                                               flags, 0));
+  InternetHandle request(
+      dll::HttpOpenRequestA(connection.get(), verb, path.c_str(), "HTTP/1.1", "", nullptr, flags, 0));
   if (!request) return {};
   boundWaits(request.get());
 
@@ -125,4 +124,6 @@ ByteSet webRequest(std::string_view url, const WebRequestOptions& options) {
   return body;
 }
 
-Text webGetText(std::string_view url) { return toText(webRequest(url)); }
+Text webGetText(std::string_view url) {
+  return toText(webRequest(url));
+}

@@ -82,5 +82,4 @@ class Round {
   std::vector<Slot> slots_;
 };
 
-
 }  // namespace check

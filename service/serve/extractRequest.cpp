@@ -44,8 +44,9 @@ ParsedQuery parseExtractQuery(std::string_view rawQuery) {
   if (rawQuery.empty()) return {};
 
   enum Field { kRegion, kCount, kPort, kAddressPrefix, kCarrier, kSubmit, kFieldCount };
-  constexpr std::array<std::string_view, kFieldCount> kKeys = {protocol::kKeyRegion,        protocol::kKeyCount,   protocol::kKeyPort,
-                                                               protocol::kKeyAddressPrefix, protocol::kKeyCarrier, protocol::kKeySubmit};
+  constexpr std::array<std::string_view, kFieldCount> kKeys = {protocol::kKeyRegion,  protocol::kKeyCount,
+                                                               protocol::kKeyPort,    protocol::kKeyAddressPrefix,
+                                                               protocol::kKeyCarrier, protocol::kKeySubmit};
   std::array<std::optional<Text>, kFieldCount> values;
   while (!rawQuery.empty()) {
     std::size_t end = rawQuery.find('&');

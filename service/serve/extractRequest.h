@@ -11,7 +11,6 @@
 #include "protocol/extractPage.h"
 #include "toolkit/valueModel.h"
 
-
 // Larger counts are served as this many entries.
 inline constexpr int kMaxCount = 10000;
 // Longer query strings (the raw text after "?") are refused. The program's longest realistic query is

@@ -28,7 +28,8 @@ std::string makeHead() {
   add({"  数量：<input type=\"text\" name=\"", kKeyCount, "\" value=\"20\" size=\"5\">\r\n"});
   add({"  端口：<input type=\"text\" name=\"", kKeyPort, "\" value=\"18186\" size=\"6\">\r\n"});
   add({"  开头：<input type=\"text\" name=\"", kKeyAddressPrefix, "\" value=\"11\" size=\"6\">\r\n"});
-  add({"  运营商：<select name=\"", kKeyCarrier, "\"><option value=\"\">全部运营商</option><option>电信</option>"
+  add({"  运营商：<select name=\"", kKeyCarrier,
+       "\"><option value=\"\">全部运营商</option><option>电信</option>"
        "<option>联通</option><option>移动</option></select>\r\n"});
   add({"  <input type=\"submit\" name=\"", kKeySubmit, "\" value=\"", kSubmitValue, "\">\r\n"});
   head += "</form>\r\n";

@@ -96,7 +96,8 @@ Reply answerFailure(int status) {
 void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status) {
   // The raw target, not request.params: httplib's decoding turns "%uXXXX" into UTF-8 and lets a
   // malformed "%" through silently, and the filters need exactly the GBK bytes the program sent.
-  server.Get(literalPattern(protocol::kExtractPath), [&snapshot](const httplib::Request& request, httplib::Response& response) {
+  server.Get(literalPattern(protocol::kExtractPath), [&snapshot](const httplib::Request& request,
+                                                                 httplib::Response& response) {
     std::string_view target = request.target;
     std::size_t question = target.find('?');
     std::shared_ptr<const PoolSnapshot> pool = snapshot.get();

@@ -3,9 +3,9 @@
 #include <string_view>
 #include <vector>
 
-#include "service/store/poolSnapshot.h"
-#include "service/store/poolEntry.h"
 #include "service/serve/statusPage.h"
+#include "service/store/poolEntry.h"
+#include "service/store/poolSnapshot.h"
 #include "toolkit/valueModel.h"
 
 namespace httplib {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "text/gbkToUtf8.h"
-#include "service/store/ipv4.h"
 #include "service/sources/poolFile.h"
+#include "service/store/ipv4.h"
+#include "text/gbkToUtf8.h"
 
 namespace {
 

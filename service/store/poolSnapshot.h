@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "service/store/poolStore.h"
 #include "service/store/poolEntry.h"
+#include "service/store/poolStore.h"
 #include "service/store/roundFigures.h"
 
 // The served entry's UTF-8 facts beside its GBK form, for the JSON answer.

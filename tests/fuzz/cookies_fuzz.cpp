@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "tests/fuzz/walk.h"
-#include "web/cookies.h"
 #include "text/text.h"
+#include "web/cookies.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // urlEncode: ASCII out, and decoding the escapes gives back the bytes (or their UTF-8 form).
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include "tests/fuzz/walk.h"
 #include "text/gbkToUtf8.h"
 #include "web/urlEncode.h"
-#include "tests/fuzz/walk.h"
 
 namespace {
 

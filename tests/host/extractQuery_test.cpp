@@ -6,7 +6,9 @@
 
 namespace {
 
-ExtractFilters initialFilters() { return {"", "20", "18186", "11", "全部运营商"}; }
+ExtractFilters initialFilters() {
+  return {"", "20", "18186", "11", "全部运营商"};
+}
 
 Text page(std::string_view list) {
   return Text("<html><h4 cla") + kListStartMarker + Text(list) + kListEndMarker + "</body></html>";

@@ -9,8 +9,8 @@
 #include "fakeProxies.h"
 #include "service/sources/fetchSource.h"
 #include "service/sources/importCommand.h"
-#include "service/sources/proxyList.h"
 #include "service/sources/poolFile.h"
+#include "service/sources/proxyList.h"
 #include "service_testing.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "protocol/listMarkers.h"
 #include "fakeProxies.h"
+#include "protocol/listMarkers.h"
 #include "service/serve/extractRequest.h"
 #include "service/serve/listPage.h"
-#include "service/store/poolSnapshot.h"
-#include "service/serviceOptions.h"
 #include "service/serve/routes.h"
+#include "service/serviceOptions.h"
+#include "service/store/poolSnapshot.h"
 #include "service_testing.h"
 
 namespace {

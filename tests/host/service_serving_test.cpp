@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "service/sources/ipRegion.h"
 #include "service/serve/proxyApi.h"
-#include "service/sources/poolFile.h"
-#include "service/sources/proxyList.h"
 #include "service/serve/routes.h"
 #include "service/serve/statusPage.h"
+#include "service/sources/ipRegion.h"
+#include "service/sources/poolFile.h"
+#include "service/sources/proxyList.h"
 #include "service_testing.h"
 
 namespace {
