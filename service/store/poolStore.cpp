@@ -165,6 +165,37 @@ void PoolStore::recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs
   update.step();
 }
 
+bool PoolStore::recordChecks(const std::vector<CheckRecord>& records, std::string& error) {
+  auto fail = [&] {
+    error = sqlite3_errmsg(db_);
+    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
+  };
+  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return fail();
+  sqlite3_stmt* alive = nullptr;
+  sqlite3_stmt* failed = nullptr;
+  bool ok = sqlite3_prepare_v2(db_,
+                               "UPDATE proxies SET last_checked = ?2, last_alive = ?2, failures = 0, latency_ms = ?3"
+                               " WHERE id = ?1",
+                               -1, &alive, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db_, "UPDATE proxies SET last_checked = ?2, failures = failures + 1 WHERE id = ?1", -1,
+                               &failed, nullptr) == SQLITE_OK;
+  for (std::size_t at = 0; ok && at < records.size(); ++at) {
+    const CheckRecord& record = records[at];
+    sqlite3_stmt* update = record.alive ? alive : failed;
+    sqlite3_bind_int64(update, 1, record.id);
+    sqlite3_bind_int64(update, 2, record.checkedAt);
+    if (record.alive) sqlite3_bind_int64(update, 3, record.latencyMs);
+    ok = sqlite3_step(update) == SQLITE_DONE;
+    sqlite3_reset(update);
+  }
+  if (ok) ok = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (!ok) fail();
+  sqlite3_finalize(alive);
+  sqlite3_finalize(failed);
+  return ok;
+}
+
 std::int64_t PoolStore::dataVersion() {
   Statement select(db_, "PRAGMA data_version");
   return select.step() ? select.integer(0) : 0;

@@ -53,6 +53,14 @@ struct DueProxy {
   std::uint16_t port = 0;
 };
 
+// One check's outcome as the store keeps it.
+struct CheckRecord {
+  std::int64_t id = 0;
+  bool alive = false;
+  std::uint32_t latencyMs = 0;  // meaningful when alive
+  std::int64_t checkedAt = 0;   // Unix seconds
+};
+
 class PoolStore {
  public:
   // Opens or creates the file (":memory:" for a private store); empty with `error` set on failure.
@@ -75,6 +83,8 @@ class PoolStore {
 
   // One check's outcome, committed at once.
   void recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now);
+  // Every record in one transaction. False when nothing was written, with the store's message in `error`.
+  [[nodiscard]] bool recordChecks(const std::vector<CheckRecord>& records, std::string& error);
 
   // Changes whenever another connection commits to the file (SQLite's data_version).
   std::int64_t dataVersion();
