@@ -1,7 +1,7 @@
 #include <vector>
 
 #include "extract/gbkToUtf8.h"
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/properties.h"
 #include "skin/render/drawing.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr int kClassNameLength = 255;

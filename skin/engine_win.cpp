@@ -1,10 +1,10 @@
 // The engine object, its tables, the bound stubs and the record lookups.
 #include "skin/engine.h"
 
-#include "gfx/declared.h"
 #include "skin/frame.h"
 #include "skin/properties.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 SkinEngine* theEngine = nullptr;

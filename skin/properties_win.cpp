@@ -1,6 +1,6 @@
 #include "skin/properties.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 LONG_PTR getProperty(HWND window, const char* name) {
   if (!window) return 0;

@@ -1,8 +1,8 @@
 // The skin entry: the one call the application makes from the main window's creation event.
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/render/registration.h"
+#include "win32/declared.h"
 
 namespace {
 enum class Registration { Container, Transparent };

@@ -1,6 +1,6 @@
 #include "skin/subclass.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 WNDPROC subclassWindow(HWND window, WNDPROC procedure) {
   return reinterpret_cast<WNDPROC>(dll::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));

@@ -5,10 +5,10 @@
 #include <string>
 #include <type_traits>
 
-#include "gfx/declared.h"
 #include "resources/trimTool.h"
+#include "win32/declared.h"
 
-// After windows.h (through gfx/declared.h), which it builds on.
+// After windows.h (through win32/declared.h), which it builds on.
 #include <shlwapi.h>
 
 static_assert(std::is_same_v<decltype(::SHCreateThread), std::remove_pointer_t<decltype(dll::SHCreateThread.target())>>,

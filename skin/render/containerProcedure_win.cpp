@@ -1,6 +1,5 @@
 // The container window procedure: paints skinned containers and answers the children's colour,
 // draw-item, notify and change messages as the skinned window does for its own children.
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
@@ -8,6 +7,7 @@
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr BYTE kOpaque = 255;

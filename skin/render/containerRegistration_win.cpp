@@ -1,5 +1,4 @@
 // Registering a container: its record, the registration passes over its children, the subclass.
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
@@ -7,6 +6,7 @@
 #include "skin/render/controlFont.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/registration.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr int kOpaque = 255;

@@ -4,8 +4,8 @@
 // which the family's procedure finds the control again (see controlLookup.h).
 #include <windows.h>
 
-#include "gfx/declared.h"
 #include "skin/windowRecord.h"
+#include "win32/declared.h"
 
 // The window record a pass registers into; null, and the pass does nothing, without the record,
 // without a parent or while the skin-enabled flag is clear.

@@ -1,7 +1,6 @@
 // Headers: registration under a parent (and inside its list views) and the window procedure.
 #include <windowsx.h>
 
-#include "gfx/declared.h"
 #include "skin/render/controlFont.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
@@ -10,6 +9,7 @@
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr char kHeaderClass[] = "SysHeader32";

@@ -1,6 +1,6 @@
 #include "skin/render/hover.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 void trackMouseLeave(HWND control) {
   TRACKMOUSEEVENT track{};

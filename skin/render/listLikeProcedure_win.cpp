@@ -1,5 +1,4 @@
 // The list window procedure: frame, focus, hover and arrow-key state, and the translucent paint.
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
@@ -10,6 +9,7 @@
 #include "skin/render/listLike.h"
 #include "skin/render/procedureRows.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 // The query the UI toolkit sends to its own controls. With an arrow key held the list may have

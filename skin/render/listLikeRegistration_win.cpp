@@ -1,9 +1,9 @@
 // Registering the list-like controls under a parent, class by class.
-#include "gfx/declared.h"
 #include "skin/engine.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/listLike.h"
 #include "skin/render/registration.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr DWORD kOwnerDrawnList = 0x10;         // LBS_OWNERDRAWFIXED on a combo box's list

@@ -1,6 +1,6 @@
 #include "skin/render/procedureRows.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 LRESULT eraseTransparently(WPARAM wParam) {
   dll::SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);

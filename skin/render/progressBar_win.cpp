@@ -1,5 +1,4 @@
 // Progress bars: registration under a parent and the window procedure.
-#include "gfx/declared.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/controlRegistration.h"
@@ -7,6 +6,7 @@
 #include "skin/render/progressBar.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr char kProgressBarClass[] = "msctls_progress32";

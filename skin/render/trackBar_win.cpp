@@ -1,5 +1,4 @@
 // Track bars: registration under a parent and the window procedure.
-#include "gfx/declared.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/hover.h"
@@ -7,6 +6,7 @@
 #include "skin/render/registration.h"
 #include "skin/render/trackBar.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr char kTrackBarClass[] = "msctls_trackbar32";

@@ -1,11 +1,11 @@
 // The transparent-control window procedure: composes the control's own painting over the skin.
-#include "gfx/declared.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/transparent.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 // The control's saved procedure and key colour; null record when it is not registered.

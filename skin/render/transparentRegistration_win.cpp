@@ -1,11 +1,11 @@
 // Registering a transparent control: its record, the subclass, and for a control with children
 // the unpainted container that gets those children skinned.
-#include "gfx/declared.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/registration.h"
 #include "skin/render/transparent.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr int kUnpainted = 0;

@@ -1,7 +1,6 @@
 // Up-down controls: registration under a parent and the window procedure.
 #include <windowsx.h>
 
-#include "gfx/declared.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/hover.h"
@@ -9,6 +8,7 @@
 #include "skin/render/registration.h"
 #include "skin/render/upDown.h"
 #include "skin/subclass.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr char kUpDownClass[] = "msctls_updown32";

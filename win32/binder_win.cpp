@@ -1,4 +1,4 @@
-#include "gfx/binder.h"
+#include "win32/binder.h"
 
 #include <string>
 

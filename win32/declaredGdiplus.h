@@ -1,8 +1,8 @@
 #pragma once
-// GDI+ flat-interface rows of the declared-function table. Included by gfx/declared.h.
+// GDI+ flat-interface rows of the declared-function table. Included by win32/declared.h.
 #include <gdiplus.h>
 
-#include "gfx/binder.h"
+#include "win32/binder.h"
 
 // A GDI+ row typed after the mingw declaration of the flat function, so arguments are checked.
 #define QV_DECLARE_GDIPLUS(name) QV_DECLARE_TYPED("gdiplus", name, decltype(::Gdiplus::DllExports::name))

@@ -1,13 +1,13 @@
 #pragma once
 // The declared-function table: one typed row per Windows function that our own code calls.
-// Call as dll::InternetOpenA(...). Each row binds by name on its first call (gfx/binder.h).
+// Call as dll::InternetOpenA(...). Each row binds by name on its first call (win32/binder.h).
 #include <windows.h>
 // After windows.h, which they build on.
 #include <commctrl.h>
 #include <objbase.h>
 #include <wininet.h>
 
-#include "gfx/binder.h"
+#include "win32/binder.h"
 
 #define QV_DECLARE(library, name) inline DeclaredFunction<decltype(::name)> name{library, #name};
 // For functions whose header name is a macro or that the headers lack.
@@ -150,4 +150,4 @@ QV_DECLARE("comctl32", ImageList_GetIconSize)
 
 }  // namespace dll
 
-#include "gfx/declaredGdiplus.h"
+#include "win32/declaredGdiplus.h"
