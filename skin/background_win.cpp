@@ -2,11 +2,16 @@
 // and 1, and the background drawing of the full paint.
 #include <random>
 
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "draw/paths.h"
+#include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
+#include "gfx/path.h"
 #include "skin/background.h"
 #include "skin/engine.h"
 #include "skin/frame.h"
-#include "skin/render/drawing.h"
 
 namespace {
 constexpr float kClientCorner = 4;

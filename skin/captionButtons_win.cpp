@@ -1,10 +1,15 @@
 // The caption buttons: entries, strip, layout with tooltips, hit test, drawing and actions.
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
 #include "resources/pictures.h"
 #include "skin/captionButtons.h"
 #include "skin/engine.h"
 #include "skin/frame.h"
-#include "skin/render/drawing.h"
 
 namespace {
 constexpr int kCloseImageWidth = 38;

@@ -1,8 +1,9 @@
 #include <cstring>
 
+#include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
+#include "skin/core/backBuffers.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
 #include "win32/declared.h"
 
 namespace {

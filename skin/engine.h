@@ -10,7 +10,7 @@
 #include "skin/windowRecord.h"
 #include "toolkit/valueModel.h"
 
-// One back buffer in use by a renderer (see skin/render/drawing.h).
+// One back buffer in use by a renderer (see skin/core/backBuffers.h).
 struct BackBufferEntry {
   HDC dc = nullptr;
   HBITMAP bitmap = nullptr;

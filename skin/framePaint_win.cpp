@@ -1,14 +1,21 @@
 // The full paint of a skinned window into its buffers, the buffered paint, the title and the
 // buffers' release.
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "gdi/deviceContext.h"
+#include "gdi/gdiHandle.h"
+#include "gfx/brush.h"
 #include "gfx/font.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
 #include "gfx/stringFormat.h"
 #include "skin/background.h"
 #include "skin/captionButtons.h"
 #include "skin/engine.h"
 #include "skin/frame.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
 
 namespace {
 constexpr int kBorderAlpha = 180;

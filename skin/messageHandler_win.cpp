@@ -2,6 +2,7 @@
 // others, and every row that does not return, end in the window's saved procedure.
 #include <cstring>
 
+#include "gdi/deviceContext.h"
 #include "skin/captionButtons.h"
 #include "skin/captionFade.h"
 #include "skin/captionMouse.h"
@@ -10,7 +11,6 @@
 #include "skin/frame.h"
 #include "skin/moveResize.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
 #include "skin/render/registration.h"
 #include "skin/subclass.h"
 #include "skin/teardown.h"

@@ -1,8 +1,8 @@
 // Teardown of a skinned window at WM_NCDESTROY, and the renumbering of the records behind it.
+#include "gdi/gdiHandle.h"
 #include "skin/engine.h"
 #include "skin/frame.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
 #include "skin/teardown.h"
 
 namespace {

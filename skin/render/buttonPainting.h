@@ -6,7 +6,7 @@
 
 #include "gfx/graphics.h"
 #include "gfx/path.h"
-#include "skin/render/drawing.h"
+#include "skin/core/backBuffers.h"
 
 class ButtonCanvas {
  public:

@@ -1,10 +1,11 @@
 #include "skin/render/buttonPainting.h"
 
+#include "draw/colour.h"
+#include "draw/solidDrawing.h"
 #include "gfx/brush.h"
 #include "gfx/font.h"
 #include "gfx/stringFormat.h"
 #include "skin/render/button.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr COLORREF kDisabledFill = RGB(192, 192, 192);

@@ -1,5 +1,5 @@
+#include "gdi/deviceContext.h"
 #include "skin/render/button.h"
-#include "skin/render/drawing.h"
 #include "skin/render/hover.h"
 #include "skin/subclass.h"
 

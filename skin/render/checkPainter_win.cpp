@@ -1,9 +1,11 @@
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "draw/solidDrawing.h"
 #include "gfx/image.h"
 #include "resources/pictures.h"
 #include "skin/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr int kGlyphSize = 13;  // the frame and mark pictures

@@ -1,13 +1,18 @@
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "draw/solidDrawing.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
 #include "gfx/font.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
+#include "gfx/path.h"
 #include "gfx/stringFormat.h"
 #include "resources/pictures.h"
 #include "skin/controlColours.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
 #include "skin/render/combo.h"
-#include "skin/render/drawing.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr int kListButtonWidth = 17;  // CBS_DROPDOWNLIST

@@ -1,7 +1,7 @@
+#include "gdi/deviceContext.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/render/combo.h"
-#include "skin/render/drawing.h"
 #include "skin/render/hover.h"
 #include "skin/render/procedureRows.h"
 #include "skin/subclass.h"

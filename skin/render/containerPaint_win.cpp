@@ -2,13 +2,19 @@
 // border of another container.
 #include <cmath>
 
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
 #include "gfx/font.h"
+#include "gfx/graphics.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
 #include "gfx/stringFormat.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/container.h"
-#include "skin/render/drawing.h"
 
 namespace {
 constexpr int kFrameTop = 5;  // the frame runs through the middle of the caption line

@@ -1,7 +1,7 @@
 #include "skin/render/controlFont.h"
 
+#include "gdi/deviceContext.h"
 #include "gfx/font.h"
-#include "skin/render/drawing.h"
 
 ControlFont readControlFont(HWND control) {
   auto handle = reinterpret_cast<HFONT>(dll::SendMessageA(control, WM_GETFONT, 0, 0));

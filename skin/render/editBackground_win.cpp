@@ -1,7 +1,9 @@
+#include "draw/colour.h"
+#include "draw/solidDrawing.h"
+#include "gfx/graphics.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/edit.h"
-#include "skin/render/solidDrawing.h"
 
 void paintEditBackground(HWND edit, HDC dc) {
   if (!skinEngineExists()) return;

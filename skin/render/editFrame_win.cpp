@@ -1,7 +1,10 @@
+#include "draw/colour.h"
+#include "draw/solidDrawing.h"
+#include "gdi/deviceContext.h"
+#include "gfx/graphics.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/edit.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr int kScrollBarThickness = 17;  // as the client rectangle in window coordinates counts it

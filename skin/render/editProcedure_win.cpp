@@ -1,6 +1,6 @@
+#include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/edit.h"
 #include "skin/render/hover.h"
 #include "skin/subclass.h"

@@ -1,6 +1,6 @@
+#include "draw/colour.h"
 #include "skin/engine.h"
 #include "skin/render/controlRegistration.h"
-#include "skin/render/drawing.h"
 #include "skin/render/edit.h"
 #include "skin/render/registration.h"
 

@@ -2,12 +2,17 @@
 #include <algorithm>
 #include <string>
 
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
 #include "gfx/font.h"
+#include "gfx/graphics.h"
+#include "gfx/pen.h"
 #include "gfx/stringFormat.h"
 #include "skin/controlColours.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/header.h"
 
 namespace {

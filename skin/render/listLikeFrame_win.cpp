@@ -1,8 +1,12 @@
 // The list frame: the skin's thin outline over the non-client ring of a bordered list-like control.
+#include "draw/colour.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
+#include "gfx/pen.h"
 #include "skin/controlColours.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/listLike.h"
 
 namespace {

@@ -1,6 +1,8 @@
 // Translucent painting of tree views, list views and plain list boxes over the whitened skin.
+#include "draw/colour.h"
+#include "gdi/deviceContext.h"
 #include "skin/controlColours.h"
-#include "skin/render/drawing.h"
+#include "skin/core/backBuffers.h"
 #include "skin/render/listLike.h"
 #include "skin/render/transparent.h"
 #include "skin/subclass.h"

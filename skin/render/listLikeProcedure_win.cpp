@@ -1,9 +1,9 @@
 // The list window procedure: frame, focus, hover and arrow-key state, and the translucent paint.
+#include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
 #include "skin/engine.h"
 #include "skin/properties.h"
 #include "skin/render/controlLookup.h"
-#include "skin/render/drawing.h"
 #include "skin/render/edit.h"
 #include "skin/render/hover.h"
 #include "skin/render/listLike.h"

@@ -2,7 +2,7 @@
 // Message rows that several control procedures answer alike.
 #include <windows.h>
 
-#include "skin/render/drawing.h"
+#include "gdi/deviceContext.h"
 #include "skin/subclass.h"
 
 // WM_ERASEBKGND of a control whose background the skin paints: nothing is erased, and the device

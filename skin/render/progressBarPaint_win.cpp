@@ -1,7 +1,13 @@
 // The progress bar painter.
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/progressBar.h"
 
 namespace {

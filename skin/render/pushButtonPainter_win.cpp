@@ -1,7 +1,10 @@
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "draw/paths.h"
+#include "draw/solidDrawing.h"
 #include "skin/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr int kFaceAlpha = 120;        // the white under every state

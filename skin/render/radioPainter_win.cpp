@@ -1,8 +1,10 @@
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "draw/solidDrawing.h"
 #include "gfx/brush.h"
 #include "skin/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
-#include "skin/render/solidDrawing.h"
 
 namespace {
 constexpr int kRingAlpha = 200;

@@ -1,8 +1,14 @@
 // The track bar painter. It is written for a horizontal bar, in coordinates along and across the
 // bar; a vertical bar exchanges x and y on the way into the buffer.
+#include "draw/colour.h"
+#include "draw/paths.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/trackBar.h"
 
 namespace {

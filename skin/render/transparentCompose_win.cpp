@@ -1,10 +1,13 @@
 // Composing a transparent control's own painting over the skin background, off screen (mode A)
 // or from the screen (mode B), and the whitened back buffer both the list-like controls and this
 // family use.
+#include "draw/colour.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "skin/controlColours.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/transparent.h"
 #include "skin/subclass.h"
 

@@ -1,9 +1,16 @@
 // The up-down painter and its hit test.
+#include "draw/colour.h"
+#include "draw/gradients.h"
+#include "draw/paths.h"
+#include "gdi/deviceContext.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
+#include "gfx/path.h"
+#include "gfx/pen.h"
 #include "resources/pictures.h"
+#include "skin/core/backBuffers.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 #include "skin/render/upDown.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "app/mainWindow.h"
 #include "renderTesting.h"
-#include "skin/render/drawing.h"
+#include "skin/core/backBuffers.h"
 #include "skin/render/edit.h"
 
 namespace {

@@ -9,13 +9,16 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "draw/colour.h"
+#include "draw/paths.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/path.h"
 #include "resources/pictures.h"
 #include "skin/background.h"
+#include "skin/core/backBuffers.h"
 #include "skin/frame.h"
 #include "skin/properties.h"
-#include "skin/render/drawing.h"
 #include "skinTesting.h"
 #include "support/childProcess.h"
 

@@ -1,8 +1,10 @@
-#include "skin/render/solidDrawing.h"
+#include "draw/solidDrawing.h"
 
+#include "draw/paths.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
+#include "gfx/path.h"
 #include "gfx/pen.h"
-#include "skin/render/drawing.h"
 
 void fillPathSolid(Graphics& graphics, const GraphicsPath& path, Argb colour) {
   SolidBrush brush;

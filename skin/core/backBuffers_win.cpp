@@ -1,8 +1,13 @@
-// Back buffers, the whitened background, the client rectangle in window coordinates and the
-// owning types for device contexts and GDI objects.
+// Back buffers, the whitened background and the client rectangle in window coordinates.
+#include "skin/core/backBuffers.h"
+
+#include "draw/colour.h"
+#include "gdi/deviceContext.h"
+#include "gdi/gdiHandle.h"
+#include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/image.h"
 #include "skin/engine.h"
-#include "skin/render/drawing.h"
 
 namespace {
 constexpr int kScrollBarThickness = 17;  // fixed, not read from the system
@@ -118,47 +123,4 @@ HBITMAP whitenedBackgroundBitmap(HWND control) {
     dll::BitBlt(copy.get(), 0, 0, w, h, buffer.dc(), 0, 0, SRCCOPY);
   }
   return bitmap;
-}
-
-WindowDc::WindowDc(HWND window, Area area)
-    : window_(window), dc_(area == kWholeWindow ? dll::GetWindowDC(window) : dll::GetDC(window)) {}
-
-WindowDc::~WindowDc() {
-  if (dc_) dll::ReleaseDC(window_, dc_);
-}
-
-PaintDc::PaintDc(HWND window) : window_(window) {
-  dll::BeginPaint(window, &paint_);
-}
-
-PaintDc::~PaintDc() {
-  dll::EndPaint(window_, &paint_);
-}
-
-MemoryDc::MemoryDc(HDC compatibleWith) : dc_(dll::CreateCompatibleDC(compatibleWith)) {}
-
-MemoryDc::~MemoryDc() {
-  if (dc_) dll::DeleteDC(dc_);
-}
-
-void deleteGdiObject(HGDIOBJ object) {
-  if (object) dll::DeleteObject(object);
-}
-
-SelectedObject::SelectedObject(HDC dc, HGDIOBJ object)
-    : dc_(dc), previous_(dc && object ? dll::SelectObject(dc, object) : nullptr) {}
-
-SelectedObject::~SelectedObject() {
-  if (previous_) dll::SelectObject(dc_, previous_);
-}
-
-void excludeOpaqueChildren(HWND window, HDC dc) {
-  for (HWND child = dll::GetWindow(window, GW_CHILD); child; child = dll::GetWindow(child, GW_HWNDNEXT)) {
-    if (!dll::IsWindowVisible(child)) continue;
-    if (static_cast<DWORD>(dll::GetWindowLongA(child, GWL_EXSTYLE)) & WS_EX_TRANSPARENT) continue;
-    RECT rect;
-    dll::GetWindowRect(child, &rect);
-    dll::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-    dll::ExcludeClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
-  }
 }
