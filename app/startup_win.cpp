@@ -7,7 +7,7 @@
 #include "app/events.h"
 #include "app/mainWindow.h"
 #include "gfx/gdiplusStartup.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "toolkit/messageLoop.h"
 #include "toolkit/runtimeError.h"
 #include "win32/declared.h"

@@ -3,7 +3,7 @@
 #include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
-#include "skin/properties.h"
+#include "skin/core/properties.h"
 #include "win32/declared.h"
 
 namespace {

@@ -54,7 +54,7 @@ QV_DECLARE("user32", CreateWindowExA)
 QV_DECLARE("", SendMessageA)
 
 // Memory trimming (runs on its own thread; binding is safe from any thread).
-// shlwapi.h stays out of this header, its string macros with it: skin/trim_win.cpp checks the type.
+// shlwapi.h stays out of this header, its string macros with it: skin/frame/trim_win.cpp checks the type.
 QV_DECLARE_TYPED("shlwapi", SHCreateThread, BOOL WINAPI(LPTHREAD_START_ROUTINE, void*, DWORD, LPTHREAD_START_ROUTINE))
 QV_DECLARE("kernel32", GetEnvironmentVariableA)
 QV_DECLARE("kernel32", GetFileAttributesA)

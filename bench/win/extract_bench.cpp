@@ -13,7 +13,7 @@
 #include "buildConfig.h"
 #include "extract/extractHandler.h"
 #include "extract/extractQuery.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "toolkit/controls.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "gfx/brush.h"
 #include "gfx/graphics.h"
 #include "gfx/image.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 
 namespace {
 constexpr int kScrollBarThickness = 17;  // fixed, not read from the system

@@ -1,7 +1,7 @@
 #include "gdi/deviceContext.h"
+#include "skin/core/subclass.h"
 #include "skin/render/button.h"
 #include "skin/render/hover.h"
-#include "skin/subclass.h"
 
 namespace {
 LRESULT passOn(HWND button, UINT message, WPARAM wParam, LPARAM lParam) {

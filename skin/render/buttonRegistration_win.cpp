@@ -1,4 +1,4 @@
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/controlFont.h"
 #include "skin/render/controlRegistration.h"

@@ -3,7 +3,7 @@
 #include "draw/solidDrawing.h"
 #include "gfx/image.h"
 #include "resources/pictures.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
 

@@ -11,7 +11,7 @@
 #include "resources/pictures.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/combo.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "gdi/deviceContext.h"
 #include "skin/controlColours.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
+#include "skin/core/subclass.h"
 #include "skin/render/combo.h"
 #include "skin/render/hover.h"
 #include "skin/render/procedureRows.h"
-#include "skin/subclass.h"
 
 namespace {
 LRESULT passOn(HWND combo, UINT message, WPARAM wParam, LPARAM lParam) {

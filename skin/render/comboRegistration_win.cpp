@@ -1,4 +1,4 @@
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/combo.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/edit.h"

@@ -12,8 +12,8 @@
 #include "gfx/pen.h"
 #include "gfx/stringFormat.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/container.h"
 
 namespace {

@@ -1,12 +1,12 @@
 // The container window procedure: paints skinned containers and answers the children's colour,
 // draw-item, notify and change messages as the skinned window does for its own children.
 #include "skin/controlColours.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 #include "skin/render/container.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Registering a container: its record, the registration passes over its children, the subclass.
 #include "skin/controlColours.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/container.h"
 #include "skin/render/controlFont.h"
 #include "skin/render/controlRegistration.h"

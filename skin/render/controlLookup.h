@@ -3,8 +3,8 @@
 // through Hw_FuID, the control record through Hw_lbID.
 #include <windows.h>
 
-#include "skin/properties.h"
-#include "skin/windowRecord.h"
+#include "skin/core/properties.h"
+#include "skin/core/windowRecord.h"
 
 // The window record that owns the registered control; null when the engine or the record is
 // gone (a message that arrives during teardown).

@@ -1,6 +1,6 @@
 #include "skin/render/controlLookup.h"
 
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 
 WindowRecord* ownerRecordOf(HWND control) {
   if (!skinEngineExists()) return nullptr;

@@ -4,7 +4,7 @@
 // which the family's procedure finds the control again (see controlLookup.h).
 #include <windows.h>
 
-#include "skin/windowRecord.h"
+#include "skin/core/windowRecord.h"
 #include "win32/declared.h"
 
 // The window record a pass registers into; null, and the pass does nothing, without the record,

@@ -1,8 +1,8 @@
 #include "skin/render/controlRegistration.h"
 
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/subclass.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 
 WindowRecord* recordForPass(int recordIndex, HWND parent) {
   // Without a parent, FindWindowExA would walk the top-level windows.

@@ -2,7 +2,7 @@
 #include "draw/solidDrawing.h"
 #include "gfx/graphics.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/edit.h"
 
 void paintEditBackground(HWND edit, HDC dc) {

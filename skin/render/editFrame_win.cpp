@@ -3,7 +3,7 @@
 #include "gdi/deviceContext.h"
 #include "gfx/graphics.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/edit.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
+#include "skin/core/subclass.h"
 #include "skin/render/edit.h"
 #include "skin/render/hover.h"
-#include "skin/subclass.h"
 
 namespace {
 LRESULT passOn(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,5 @@
 #include "draw/colour.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/edit.h"
 #include "skin/render/registration.h"

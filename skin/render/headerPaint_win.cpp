@@ -12,7 +12,7 @@
 #include "gfx/stringFormat.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/header.h"
 
 namespace {

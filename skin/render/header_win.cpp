@@ -1,6 +1,7 @@
 // Headers: registration under a parent (and inside its list views) and the window procedure.
 #include <windowsx.h>
 
+#include "skin/core/subclass.h"
 #include "skin/render/controlFont.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
@@ -8,7 +9,6 @@
 #include "skin/render/hover.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

@@ -4,8 +4,8 @@
 // 1: the hot-list kind says which list the index belongs to.
 #include <windows.h>
 
+#include "skin/core/windowRecord.h"
 #include "skin/render/controlLookup.h"
-#include "skin/windowRecord.h"
 
 // Asks for a WM_MOUSELEAVE when the mouse leaves the control.
 void trackMouseLeave(HWND control);

@@ -6,7 +6,7 @@
 #include "gfx/pen.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/listLike.h"
 
 namespace {

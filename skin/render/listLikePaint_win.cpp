@@ -3,9 +3,9 @@
 #include "gdi/deviceContext.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
+#include "skin/core/subclass.h"
 #include "skin/render/listLike.h"
 #include "skin/render/transparent.h"
-#include "skin/subclass.h"
 
 namespace {
 SIZE clientSize(HWND window) {

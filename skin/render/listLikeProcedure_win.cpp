@@ -1,14 +1,14 @@
 // The list window procedure: frame, focus, hover and arrow-key state, and the translucent paint.
 #include "gdi/gdiHandle.h"
 #include "skin/controlColours.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/edit.h"
 #include "skin/render/hover.h"
 #include "skin/render/listLike.h"
 #include "skin/render/procedureRows.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Registering the list-like controls under a parent, class by class.
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/listLike.h"
 #include "skin/render/registration.h"

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "gdi/deviceContext.h"
-#include "skin/subclass.h"
+#include "skin/core/subclass.h"
 
 // WM_ERASEBKGND of a control whose background the skin paints: nothing is erased, and the device
 // context is left to draw text without a background of its own.

@@ -7,7 +7,7 @@
 #include "gfx/path.h"
 #include "gfx/pen.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/progressBar.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Progress bars: registration under a parent and the window procedure.
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/progressBar.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

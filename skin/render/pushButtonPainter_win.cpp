@@ -2,7 +2,7 @@
 #include "draw/gradients.h"
 #include "draw/paths.h"
 #include "draw/solidDrawing.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
 

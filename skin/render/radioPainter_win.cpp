@@ -2,7 +2,7 @@
 #include "draw/paths.h"
 #include "draw/solidDrawing.h"
 #include "gfx/brush.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/button.h"
 #include "skin/render/buttonPainting.h"
 

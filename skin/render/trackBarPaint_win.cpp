@@ -8,7 +8,7 @@
 #include "gfx/path.h"
 #include "gfx/pen.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/trackBar.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Track bars: registration under a parent and the window procedure.
+#include "skin/core/subclass.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/hover.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/render/trackBar.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include "gfx/graphics.h"
 #include "skin/controlColours.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
+#include "skin/core/subclass.h"
 #include "skin/render/transparent.h"
-#include "skin/subclass.h"
 
 namespace {
 constexpr const char* kOffScreenClasses[] = {"SysMonthCal32",      "SysTabControl32", "ToolbarWindow32",

@@ -1,10 +1,10 @@
 // The transparent-control window procedure: composes the control's own painting over the skin.
 #include "skin/controlColours.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/transparent.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

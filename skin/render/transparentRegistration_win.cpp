@@ -1,10 +1,10 @@
 // Registering a transparent control: its record, the subclass, and for a control with children
 // the unpainted container that gets those children skinned.
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
 #include "skin/render/registration.h"
 #include "skin/render/transparent.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

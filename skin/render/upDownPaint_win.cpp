@@ -10,7 +10,7 @@
 #include "gfx/pen.h"
 #include "resources/pictures.h"
 #include "skin/core/backBuffers.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/upDown.h"
 
 namespace {

@@ -1,13 +1,13 @@
 // Up-down controls: registration under a parent and the window procedure.
 #include <windowsx.h>
 
+#include "skin/core/subclass.h"
 #include "skin/render/controlLookup.h"
 #include "skin/render/controlRegistration.h"
 #include "skin/render/hover.h"
 #include "skin/render/procedureRows.h"
 #include "skin/render/registration.h"
 #include "skin/render/upDown.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {

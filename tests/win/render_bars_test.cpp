@@ -6,8 +6,8 @@
 #include <commctrl.h>
 
 #include "gfxTesting.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/header.h"
 #include "skin/render/progressBar.h"
 #include "skin/render/trackBar.h"

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/container.h"
 #include "support/gallery.h"
 #include "support/windows.h"

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/registration.h"
 #include "skin/render/transparent.h"
 #include "support/childProcess.h"

@@ -6,8 +6,8 @@
 #include <commctrl.h>
 
 #include "gfxTesting.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/listLike.h"
 #include "support/gallery.h"
 #include "support/windows.h"

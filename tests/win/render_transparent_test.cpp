@@ -5,8 +5,8 @@
 
 #include <commctrl.h>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "skin/render/container.h"
 #include "skin/render/registration.h"
 #include "skin/render/transparent.h"

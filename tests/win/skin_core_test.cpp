@@ -15,10 +15,10 @@
 #include "gfx/graphics.h"
 #include "gfx/path.h"
 #include "resources/pictures.h"
-#include "skin/background.h"
 #include "skin/core/backBuffers.h"
-#include "skin/frame.h"
-#include "skin/properties.h"
+#include "skin/core/properties.h"
+#include "skin/frame/background.h"
+#include "skin/frame/frame.h"
 #include "skinTesting.h"
 #include "support/childProcess.h"
 

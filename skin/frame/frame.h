@@ -1,10 +1,10 @@
 #pragma once
 // The window frame: the rounded shape, the full paint of every layer into the window's buffers,
-// the buffered paint, the title, and the release of the buffers at teardown.
+// the buffered paint and the title. The record releases the buffers when it dies.
 #include <windows.h>
 
 #include "gfx/graphics.h"
-#include "skin/windowRecord.h"
+#include "skin/core/windowRecord.h"
 
 // Corner ellipse of the window region. 6 rather than 5: with 5, Wine's round-rectangle region
 // keeps two pixels per corner that the background's rounded clip (corner 4) leaves magenta.
@@ -33,5 +33,3 @@ void copyFrameToWindow(const WindowRecord& record, const RECT& area);
 // Asks the registered controls to repaint: with framedOnly the button, edit, combo and list-like
 // controls whose parent is the window (after a full paint), otherwise every registered control.
 void invalidateRegisteredControls(const WindowRecord& record, bool framedOnly);
-// The background and snapshot device contexts and their bitmaps, released at teardown.
-void releaseFrameBuffers(WindowRecord& record);

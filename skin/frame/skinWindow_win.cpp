@@ -1,10 +1,10 @@
 // Skin a window: the record, the caption buttons, the controls' registration and the subclass.
-#include "skin/background.h"
-#include "skin/captionButtons.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
+#include "skin/frame/background.h"
+#include "skin/frame/captionButtons.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
 
 namespace {
 constexpr int kBorderInset = 3;

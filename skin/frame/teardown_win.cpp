@@ -1,9 +1,9 @@
 // Teardown of a skinned window at WM_NCDESTROY, and the renumbering of the records behind it.
 #include "gdi/gdiHandle.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
-#include "skin/properties.h"
-#include "skin/teardown.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/frame/frame.h"
+#include "skin/frame/teardown.h"
 
 namespace {
 void freeControlBrushes(WindowRecord& record) {
@@ -46,7 +46,7 @@ void tearDownWindow(HWND window) {
   if (int index = findWindowRecord(window)) {
     WindowRecord& record = *table[index];
     freeControlBrushes(record);
-    releaseFrameBuffers(record);
+    // The record releases the frame's buffers as it goes.
     table.remove(index);
   }
   renumber(table);

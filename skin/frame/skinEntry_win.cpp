@@ -1,6 +1,6 @@
 // The skin entry: the one call the application makes from the main window's creation event.
 #include "skin/controlColours.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skin/render/registration.h"
 #include "win32/declared.h"
 

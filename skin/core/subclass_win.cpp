@@ -1,4 +1,4 @@
-#include "skin/subclass.h"
+#include "skin/core/subclass.h"
 
 #include "win32/declared.h"
 

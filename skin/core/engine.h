@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "skin/settings.h"
-#include "skin/windowRecord.h"
+#include "skin/core/settings.h"
+#include "skin/core/windowRecord.h"
 #include "toolkit/valueModel.h"
 
 // One back buffer in use by a renderer (see skin/core/backBuffers.h).
@@ -36,21 +36,21 @@ struct SkinWindowArguments {
 // The accent colour argument value that makes the accent follow the base colour.
 inline constexpr LONG kAccentFollowsBase = -1;
 
-class SkinEngine {
+class SkinEngine final {
  public:
   SkinEngine();
   SkinEngine(const SkinEngine&) = delete;
   SkinEngine& operator=(const SkinEngine&) = delete;
   // Frees every remaining window record with its buffers, and the tables.
-  virtual ~SkinEngine();
+  ~SkinEngine();
 
   // The message handler of every skinned top-level window (installed through the stub below).
-  virtual LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   // What a caption button does (close, maximise/restore, minimise, callbacks).
-  virtual void runCaptionAction(int recordIndex, int button);
+  void runCaptionAction(int recordIndex, int button);
   // Gives a top-level window the skin: record, caption buttons, registration passes, subclass.
   // Does nothing for a window that already has a record.
-  virtual void skinWindow(HWND window, const SkinWindowArguments& arguments);
+  void skinWindow(HWND window, const SkinWindowArguments& arguments);
 
   // The single call the application makes from the main window's creation event: the background
   // picture (mode 3), the control options with the level, the window, and its controls by kind.
@@ -76,7 +76,8 @@ class SkinEngine {
   int currentCaptionHit() const { return currentCaptionHit_; }
   void setCurrentCaptionHit(int button) { currentCaptionHit_ = button; }
 
-  // The bound stubs: a window procedure and a caption action that reach the single engine.
+  // The bound stubs: a window procedure and a caption action that reach the single engine. They
+  // live beside the message handler (skin/frame/), which they call.
   static LRESULT CALLBACK messageHandlerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static void captionActionStub(int recordIndex, int button);
 

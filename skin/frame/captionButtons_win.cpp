@@ -7,9 +7,9 @@
 #include "gfx/path.h"
 #include "gfx/pen.h"
 #include "resources/pictures.h"
-#include "skin/captionButtons.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
+#include "skin/core/engine.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/frame.h"
 
 namespace {
 constexpr int kCloseImageWidth = 38;

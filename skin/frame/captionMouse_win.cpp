@@ -2,11 +2,11 @@
 // caption button, the double-click, and the drag by the caption.
 #include <windowsx.h>
 
-#include "skin/captionButtons.h"
-#include "skin/captionFade.h"
-#include "skin/captionMouse.h"
-#include "skin/engine.h"
-#include "skin/moveResize.h"
+#include "skin/core/engine.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/captionFade.h"
+#include "skin/frame/captionMouse.h"
+#include "skin/frame/moveResize.h"
 
 namespace {
 constexpr DWORD kHoverTimeMs = 1;

@@ -4,7 +4,9 @@
 //
 // Records are owned by the engine's window-record table (1-based; a window's position there is
 // its window record index, stored in its property Hw_lbID) and die at WM_NCDESTROY of their
-// window, which renumbers the records behind it.
+// window, which renumbers the records behind it. A record owns the frame's device contexts and
+// bitmaps (20..23, 65..67 and the background's two in Ck_Ycjdx and Ck_wtjbdx) and releases them
+// when it dies.
 #include <windows.h>
 
 #include <memory>
@@ -51,6 +53,13 @@ struct DockedChild {
 };
 
 struct WindowRecord {
+  WindowRecord() = default;
+  WindowRecord(const WindowRecord&) = delete;
+  WindowRecord& operator=(const WindowRecord&) = delete;
+  // Releases the frame buffers: the background device context and its bitmaps, then the caption
+  // and bottom-bar snapshots.
+  ~WindowRecord();
+
   HWND window = nullptr;                // 0: the key by which records are found
   int captionHeight = 0;                // 1: at least 25
   int helpButtonWanted = 0;             // 2
@@ -140,3 +149,7 @@ struct WindowRecord {
 };
 
 using WindowRecordTable = Array<std::unique_ptr<WindowRecord>>;
+
+// Releases a snapshot device context (66 or 67) with its bitmaps (20, 21 or 22, 23): the first
+// bitmap is selected back, the context and its own bitmap are deleted, and all three cleared.
+void releaseSnapshot(HDC& dc, HGDIOBJ& firstBitmap, HBITMAP& ownBitmap);

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "gfx/graphics.h"
-#include "skin/windowRecord.h"
+#include "skin/core/windowRecord.h"
 
 inline constexpr int kCaptionButtonWidth = 26;
 inline constexpr int kCloseButtonWidth = 40;  // its image is 38 wide and stretched

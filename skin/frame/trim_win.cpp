@@ -1,4 +1,4 @@
-#include "skin/trim.h"
+#include "skin/frame/trim.h"
 
 #include <atomic>
 #include <cstdlib>

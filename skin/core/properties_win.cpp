@@ -1,4 +1,4 @@
-#include "skin/properties.h"
+#include "skin/core/properties.h"
 
 #include "win32/declared.h"
 

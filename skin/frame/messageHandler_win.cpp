@@ -1,20 +1,21 @@
-// The message handler of every skinned top-level window. One case per message it answers; the
-// others, and every row that does not return, end in the window's saved procedure.
+// The message handler of every skinned top-level window, and the engine's bound stubs that reach
+// it. One case per message it answers; the others, and every row that does not return, end in
+// the window's saved procedure.
 #include <cstring>
 
 #include "gdi/deviceContext.h"
-#include "skin/captionButtons.h"
-#include "skin/captionFade.h"
-#include "skin/captionMouse.h"
 #include "skin/controlColours.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
-#include "skin/moveResize.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/core/subclass.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/captionFade.h"
+#include "skin/frame/captionMouse.h"
+#include "skin/frame/frame.h"
+#include "skin/frame/moveResize.h"
+#include "skin/frame/teardown.h"
+#include "skin/frame/trim.h"
 #include "skin/render/registration.h"
-#include "skin/subclass.h"
-#include "skin/teardown.h"
-#include "skin/trim.h"
 
 namespace {
 SkinSettings& settings() {
@@ -254,4 +255,14 @@ LRESULT SkinEngine::handleMessage(HWND window, UINT message, WPARAM wParam, LPAR
 
 void SkinEngine::runCaptionAction(int recordIndex, int button) {
   runCaptionButtonAction(recordIndex, button);
+}
+
+LRESULT CALLBACK SkinEngine::messageHandlerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A window can outlive the engine at exit; it then only has its own procedure.
+  if (!skinEngineExists()) return callSavedProcedure(savedProcedureOf(window), window, message, wParam, lParam);
+  return skinEngine().handleMessage(window, message, wParam, lParam);
+}
+
+void SkinEngine::captionActionStub(int recordIndex, int button) {
+  if (skinEngineExists()) skinEngine().runCaptionAction(recordIndex, button);
 }

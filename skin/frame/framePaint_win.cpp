@@ -1,5 +1,4 @@
-// The full paint of a skinned window into its buffers, the buffered paint, the title and the
-// buffers' release.
+// The full paint of a skinned window into its buffers, the buffered paint and the title.
 #include "draw/colour.h"
 #include "draw/paths.h"
 #include "gdi/deviceContext.h"
@@ -11,11 +10,11 @@
 #include "gfx/path.h"
 #include "gfx/pen.h"
 #include "gfx/stringFormat.h"
-#include "skin/background.h"
-#include "skin/captionButtons.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
-#include "skin/properties.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
+#include "skin/frame/background.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/frame.h"
 
 namespace {
 constexpr int kBorderAlpha = 180;
@@ -49,17 +48,6 @@ void prepareBackgroundBuffer(WindowRecord& record, int w, int h) {
   else
     deleteGdiObject(replaced);
   setPropertyTo(record.window, prop::kBackgroundOwnBitmap, bitmap);
-}
-
-void releaseSnapshot(HDC& dc, HGDIOBJ& firstBitmap, HBITMAP& ownBitmap) {
-  if (dc) {
-    if (firstBitmap) dll::SelectObject(dc, firstBitmap);
-    dll::DeleteDC(dc);
-  }
-  deleteGdiObject(ownBitmap);
-  dc = nullptr;
-  firstBitmap = nullptr;
-  ownBitmap = nullptr;
 }
 
 void rebuildSnapshot(HDC& dc, HGDIOBJ& firstBitmap, HBITMAP& ownBitmap, HDC source, const RECT& area) {
@@ -241,18 +229,4 @@ void invalidateRegisteredControls(const WindowRecord& record, bool framedOnly) {
   invalidate(record.headers);
   invalidate(record.transparents);
   invalidate(record.containers);
-}
-
-void releaseFrameBuffers(WindowRecord& record) {
-  if (record.backgroundDc) {
-    if (auto first = getPropertyAs<HGDIOBJ>(record.window, prop::kBackgroundFirstBitmap))
-      dll::SelectObject(record.backgroundDc, first);
-    dll::DeleteDC(record.backgroundDc);
-    deleteGdiObject(getPropertyAs<HGDIOBJ>(record.window, prop::kBackgroundOwnBitmap));
-    removeProperty(record.window, prop::kBackgroundFirstBitmap);
-    removeProperty(record.window, prop::kBackgroundOwnBitmap);
-    record.backgroundDc = nullptr;
-  }
-  releaseSnapshot(record.captionSnapshotDc, record.captionFirstBitmap, record.captionOwnBitmap);
-  releaseSnapshot(record.bottomSnapshotDc, record.bottomFirstBitmap, record.bottomOwnBitmap);
 }

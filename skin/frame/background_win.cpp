@@ -9,9 +9,9 @@
 #include "gfx/graphics.h"
 #include "gfx/image.h"
 #include "gfx/path.h"
-#include "skin/background.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
+#include "skin/core/engine.h"
+#include "skin/frame/background.h"
+#include "skin/frame/frame.h"
 
 namespace {
 constexpr float kClientCorner = 4;

@@ -1,9 +1,6 @@
-// The engine object, its tables, the bound stubs and the record lookups.
-#include "skin/engine.h"
+// The engine object, its tables and the record lookups.
+#include "skin/core/engine.h"
 
-#include "skin/frame.h"
-#include "skin/properties.h"
-#include "skin/subclass.h"
 #include "win32/declared.h"
 
 namespace {
@@ -17,8 +14,7 @@ SkinEngine::SkinEngine() {
 // The application icon comes from LoadIconA and is shared: it is not destroyed. GDI+ is shut down
 // by the shut-down routine once the engine is gone.
 SkinEngine::~SkinEngine() {
-  for (auto& record : windowRecords_)
-    if (record) releaseFrameBuffers(*record);
+  // Each record releases its frame buffers as it goes.
   windowRecords_.clear();
   // Renderers release their buffers within one paint; whatever is left belongs to nobody now.
   for (BackBufferEntry& entry : backBuffers_) {
@@ -41,16 +37,6 @@ void SkinEngine::setControlOptions(bool skinEnabled, std::optional<int> transluc
   settings_.globalTranslucency = translucency.value_or(kDefaultTranslucency);
   settings_.translucencyGiven = translucency.has_value() ? 1 : 0;
   settings_.controlOption2 = option2.value_or(kDefaultOption2);
-}
-
-LRESULT CALLBACK SkinEngine::messageHandlerStub(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  // A window can outlive the engine at exit; it then only has its own procedure.
-  if (!theEngine) return callSavedProcedure(savedProcedureOf(window), window, message, wParam, lParam);
-  return theEngine->handleMessage(window, message, wParam, lParam);
-}
-
-void SkinEngine::captionActionStub(int recordIndex, int button) {
-  if (theEngine) theEngine->runCaptionAction(recordIndex, button);
 }
 
 void createSkinEngine() {

@@ -1,7 +1,7 @@
 // The caption buttons' hover fade: 8 steps of 20 ms, in to alpha 240 and out to 0.
-#include "skin/captionButtons.h"
-#include "skin/captionFade.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/captionFade.h"
 
 namespace {
 constexpr int kFullHoverAlpha = kFadeSteps * kFadeAlphaStep;

@@ -1,9 +1,9 @@
 // Dragging the window by its caption, resizing it from its edges, and the docked children.
 #include <windowsx.h>
 
-#include "skin/captionButtons.h"
-#include "skin/engine.h"
-#include "skin/moveResize.h"
+#include "skin/core/engine.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/moveResize.h"
 
 namespace {
 // The system's sizing cursors, by number so the A form of the resource name is used.
