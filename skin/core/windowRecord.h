@@ -14,7 +14,6 @@
 
 #include "gfx/gdiObject.h"
 #include "gfx/toolTip.h"
-#include "skin/render/controlRecords.h"
 #include "toolkit/valueModel.h"
 
 enum CaptionButtonKind : int {
@@ -46,6 +45,10 @@ struct FadeState {
   int button = 0;
   int step = 0;
 };
+
+// The control lists of a record; their type is the controls layer's, and so is the deleter.
+struct ControlLists;
+using OwnedControlLists = std::unique_ptr<ControlLists, void (*)(ControlLists*)>;
 
 struct DockedChild {
   HWND window = nullptr;
@@ -115,17 +118,10 @@ struct WindowRecord {
   Text bottomBarFont;                // 51: "宋体"
   int bottomBarFontSize = 0;         // 52: 12
 
-  // 53..60: one control list per renderer family. 58 is the list-like family: the full paint
-  // asks 53, 54, 55 and 58 to repaint.
-  Array<ButtonRecord> buttons{ButtonRecord{}};                 // 53
-  Array<EditRecord> edits{EditRecord{}};                       // 54
-  Array<ComboRecord> combos{ComboRecord{}};                    // 55
-  Array<TrackBarRecord> trackBars{TrackBarRecord{}};           // 56
-  Array<ProgressBarRecord> progressBars{ProgressBarRecord{}};  // 57
-  Array<ListRecord> listLikes{ListRecord{}};                   // 58
-  Array<UpDownRecord> upDowns{UpDownRecord{}};                 // 59
-  Array<HeaderRecord> headers{HeaderRecord{}};                 // 60
-  Array<TransparentRecord> transparents{TransparentRecord{}};  // 62: labels, picture boxes, drawing panels, shape boxes
+  // 53..60, 62 and 71: one control list per renderer family, the transparent controls and the
+  // containers. Made with the record by the controls layer, which alone knows the records in them
+  // (skin/controls/shared/controlRecords.h).
+  OwnedControlLists controls{nullptr, nullptr};
 
   int fullRepaintNeeded = 0;        // 64: the next WM_PAINT repaints the whole frame
   HDC backgroundDc = nullptr;       // 65: the painted skin background, client-sized
@@ -134,18 +130,18 @@ struct WindowRecord {
 
   // 68, 69 and the hot-list kind and parent: the renderers' shared hover state. At most one
   // control of a window is hot; the kind says which family's list the index belongs to.
-  int hotControlIndex = 0;                               // 68
-  int hotListKind = kHotButtons;                         // HotListKind
-  HWND hotParent = nullptr;                              // the hot edit box's parent (a window or a container)
-  int controlUnderMouse = 0;                             // 69
-  int spare70 = 0;                                       // 70
-  Array<ContainerRecord> containers{ContainerRecord{}};  // 71: group boxes and tab controls
-  int skinned = 0;                                       // 72
-  Array<DockedChild> dockedChildren;                     // 74: re-placed on WM_SIZE; empty in this program
-  int mouseTracked = 0;                                  // 75: between WM_MOUSEHOVER and WM_MOUSELEAVE
-  FadeState fadeIn;                                      // 76
-  FadeState fadeOut;                                     // 77
-  int fadeTimerRunning = 0;                              // 78: the 20 ms caption timer runs
+  int hotControlIndex = 0;    // 68
+  int hotListKind = 0;        // HotListKind (skin/controls/shared/controlRecords.h); 0: buttons
+  HWND hotParent = nullptr;   // the hot edit box's parent (a window or a container)
+  int controlUnderMouse = 0;  // 69
+  int spare70 = 0;            // 70
+  // 71, the container list, is one of the control lists above.
+  int skinned = 0;                    // 72
+  Array<DockedChild> dockedChildren;  // 74: re-placed on WM_SIZE; empty in this program
+  int mouseTracked = 0;               // 75: between WM_MOUSEHOVER and WM_MOUSELEAVE
+  FadeState fadeIn;                   // 76
+  FadeState fadeOut;                  // 77
+  int fadeTimerRunning = 0;           // 78: the 20 ms caption timer runs
 };
 
 using WindowRecordTable = Array<std::unique_ptr<WindowRecord>>;

@@ -10,6 +10,7 @@
 #include "gfx/path.h"
 #include "gfx/pen.h"
 #include "gfx/stringFormat.h"
+#include "skin/controls/shared/controlRecords.h"
 #include "skin/core/engine.h"
 #include "skin/core/properties.h"
 #include "skin/frame/background.h"
@@ -218,15 +219,15 @@ void invalidateRegisteredControls(const WindowRecord& record, bool framedOnly) {
       dll::InvalidateRect(control.window, nullptr, TRUE);
     }
   };
-  invalidate(record.buttons);
-  invalidate(record.edits);
-  invalidate(record.combos);
-  invalidate(record.listLikes);
+  invalidate(record.controls->buttons);
+  invalidate(record.controls->edits);
+  invalidate(record.controls->combos);
+  invalidate(record.controls->listLikes);
   if (framedOnly) return;
-  invalidate(record.trackBars);
-  invalidate(record.progressBars);
-  invalidate(record.upDowns);
-  invalidate(record.headers);
-  invalidate(record.transparents);
-  invalidate(record.containers);
+  invalidate(record.controls->trackBars);
+  invalidate(record.controls->progressBars);
+  invalidate(record.controls->upDowns);
+  invalidate(record.controls->headers);
+  invalidate(record.controls->transparents);
+  invalidate(record.controls->containers);
 }

@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "gdi/deviceContext.h"
-#include "skin/controlColours.h"
+#include "skin/controls/shared/controlColours.h"
+#include "skin/controls/shared/procedureRows.h"
 #include "skin/core/engine.h"
 #include "skin/core/properties.h"
 #include "skin/core/subclass.h"
@@ -15,7 +16,6 @@
 #include "skin/frame/moveResize.h"
 #include "skin/frame/teardown.h"
 #include "skin/frame/trim.h"
-#include "skin/render/registration.h"
 
 namespace {
 SkinSettings& settings() {

@@ -1,7 +1,7 @@
 // The skin entry: the one call the application makes from the main window's creation event.
-#include "skin/controlColours.h"
+#include "skin/controls/controlPasses.h"
+#include "skin/controls/shared/controlColours.h"
 #include "skin/core/engine.h"
-#include "skin/render/registration.h"
 #include "win32/declared.h"
 
 namespace {

@@ -1,10 +1,11 @@
 // Skin a window: the record, the caption buttons, the controls' registration and the subclass.
+#include "skin/controls/controlPasses.h"
+#include "skin/controls/shared/controlRecords.h"
 #include "skin/core/engine.h"
 #include "skin/core/properties.h"
 #include "skin/core/subclass.h"
 #include "skin/frame/background.h"
 #include "skin/frame/captionButtons.h"
-#include "skin/render/registration.h"
 
 namespace {
 constexpr int kBorderInset = 3;
@@ -21,6 +22,7 @@ std::unique_ptr<WindowRecord> newRecord(HWND window, DWORD style, const SkinWind
                                         int engineBackgroundMode) {
   auto record = std::make_unique<WindowRecord>();
   record->window = window;
+  record->controls = newControlLists();
   record->captionHeight = std::max(arguments.captionHeight, kSmallestCaptionHeight);
   record->helpButtonWanted = arguments.helpButton;
   record->mainMenuButtonWanted = arguments.mainMenuButton;

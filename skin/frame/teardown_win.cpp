@@ -1,13 +1,13 @@
 // Teardown of a skinned window at WM_NCDESTROY, and the renumbering of the records behind it.
 #include "gdi/gdiHandle.h"
+#include "skin/controls/shared/controlRecords.h"
 #include "skin/core/engine.h"
 #include "skin/core/properties.h"
-#include "skin/frame/frame.h"
 #include "skin/frame/teardown.h"
 
 namespace {
 void freeControlBrushes(WindowRecord& record) {
-  for (const EditRecord& edit : record.edits) {
+  for (const EditRecord& edit : record.controls->edits) {
     if (!edit.window) continue;
     // Cleared too: an edit box that is still alive deletes these itself on WM_DESTROY.
     deleteGdiObject(getPropertyAs<HGDIOBJ>(edit.window, prop::kBrushBitmap));
@@ -27,16 +27,16 @@ void renumber(WindowRecordTable& table) {
   for (int j = 1; j <= table.count(); ++j) {
     const WindowRecord& record = *table[j];
     setProperty(record.window, prop::kListIndex, j);
-    setOwnerIndex(record.buttons, prop::kOwnerIndex, j);
-    setOwnerIndex(record.edits, prop::kOwnerIndex, j);
-    setOwnerIndex(record.combos, prop::kOwnerIndex, j);
-    setOwnerIndex(record.trackBars, prop::kOwnerIndex, j);
-    setOwnerIndex(record.progressBars, prop::kOwnerIndex, j);
-    setOwnerIndex(record.listLikes, prop::kOwnerIndex, j);
-    setOwnerIndex(record.upDowns, prop::kOwnerIndex, j);
-    setOwnerIndex(record.headers, prop::kOwnerIndex, j);
-    setOwnerIndex(record.containers, prop::kOwnerIndex, j);
-    setOwnerIndex(record.transparents, prop::kTransparentOwner, j);
+    setOwnerIndex(record.controls->buttons, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->edits, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->combos, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->trackBars, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->progressBars, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->listLikes, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->upDowns, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->headers, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->containers, prop::kOwnerIndex, j);
+    setOwnerIndex(record.controls->transparents, prop::kTransparentOwner, j);
   }
 }
 }  // namespace
