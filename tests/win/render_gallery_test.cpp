@@ -126,7 +126,7 @@ TEST_F(RegistrationTest, APassGivenNoParentLeavesTopLevelWindowsAlone) {
   std::vector<int> before = listSizes(galleryRecord());
 
   for (auto pass : {registerPushButtons, registerCheckAndRadioButtons, registerEditBoxes, registerComboBoxes,
-                    registerListLikeControls, runRegistrationPasses})
+                    registerComboEditFields, registerListLikeControls, runRegistrationPasses})
     pass(galleryRecordIndex(), nullptr);
   EXPECT_EQ(listSizes(galleryRecord()), before);
   for (std::size_t i = 0; i < loose.size(); ++i) {

@@ -21,8 +21,8 @@ LRESULT paintThenDefault(HWND window, WPARAM wParam, LPARAM lParam, Paint paint)
   return defaultProcedure(window, WM_PAINT, wParam, lParam);
 }
 
-// WM_NCPAINT of edit boxes and list-like controls: with WS_VSCROLL or WS_HSCROLL in the style the
-// system still draws the scroll bars.
+// WS_VSCROLL or WS_HSCROLL in the style: the WM_NCPAINT rows of edit boxes and list-like
+// controls then leave the scroll bars to the system.
 bool hasScrollBar(HWND control);
 
 // Invalidates (with erasing) every visible child window, so that they paint over what their
