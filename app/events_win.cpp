@@ -4,7 +4,7 @@
 #include "app/mainWindow.h"
 #include "app/saveHandler.h"
 #include "resources/pictures.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 
 namespace {
 constexpr int kSkinTranslucency = 50;

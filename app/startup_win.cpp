@@ -6,11 +6,11 @@
 
 #include "app/events.h"
 #include "app/mainWindow.h"
-#include "gfx/declared.h"
 #include "gfx/gdiplusStartup.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "toolkit/messageLoop.h"
 #include "toolkit/runtimeError.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr WORD kIconResourceId = 129;

@@ -1,6 +1,6 @@
 #pragma once
 // The GDI+ object layer: thin owning classes over the GDI+ flat interface. Every call goes
-// through the declared-function table (gfx/declared.h).
+// through the declared-function table (win32/declared.h).
 //
 // Failure convention, shared by every class: each operation stores the GDI+ status in the one
 // global lastStatus and returns true when it is Ok; operations that read a value return it (0
@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 using Argb = Gdiplus::ARGB;  // 0xAARRGGBB
 using PointF = Gdiplus::PointF;

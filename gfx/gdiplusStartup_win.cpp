@@ -1,6 +1,6 @@
 #include "gfx/gdiplusStartup.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 ULONG_PTR gdiplusToken = 0;
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <utility>
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 MemoryStream::MemoryStream(MemoryStream&& other) noexcept
     : global_(std::exchange(other.global_, nullptr)), stream_(std::exchange(other.stream_, nullptr)) {}

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "gfx/wideText.h"
 
-#include "gfx/declared.h"
+#include "win32/declared.h"
 
 std::wstring toWide(const Text& text) {
   // Measured first; the count includes the terminating zero.

@@ -1,7 +1,7 @@
 #include <vector>
 
-#include "gfx/declared.h"
 #include "text/gbkToUtf8.h"
+#include "win32/declared.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 
 #include <array>
 
-#include "gfx/declared.h"
 #include "web/cookies.h"
 #include "web/requestHeaders.h"
 #include "web/urlParts.h"
+#include "win32/declared.h"
 
 namespace {
 constexpr DWORD kReadSize = 1024;

@@ -13,7 +13,7 @@
 #include "buildConfig.h"
 #include "app/extractHandler.h"
 #include "app/extractQuery.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "toolkit/controls.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "app/mainWindow.h"
 #include "app/startup.h"
 #include "benchTiming.h"
-#include "skin/engine.h"
-#include "skin/frame.h"
+#include "skin/core/engine.h"
+#include "skin/frame/frame.h"
 
 namespace {
 constexpr int kRuns = 15;

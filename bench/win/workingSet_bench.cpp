@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "skin/trim.h"
+#include "skin/frame/trim.h"
 
 namespace {
 

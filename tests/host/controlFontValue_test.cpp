@@ -1,4 +1,4 @@
-#include "skin/render/controlFontValue.h"
+#include "skin/controls/shared/controlFontValue.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "app/startup.h"
 #include "gfx/gdiplusStartup.h"
 #include "gfx/image.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "support/childProcess.h"
 #include "support/mainWindowFixture.h"
 #include "support/rowSpy.h"

@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "app/mainWindow.h"
-#include "skin/frame.h"
+#include "skin/frame/frame.h"
 #include "skinTesting.h"
 #include "support/guiObjects.h"
 #include "support/memoryWatch.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "skinTesting.h"
 #include "support/mainWindowFixture.h"
 #include "support/windows.h"

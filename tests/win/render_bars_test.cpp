@@ -6,12 +6,13 @@
 #include <commctrl.h>
 
 #include "gfxTesting.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/render/header.h"
-#include "skin/render/progressBar.h"
-#include "skin/render/trackBar.h"
-#include "skin/render/upDown.h"
+#include "skin/controls/header/header.h"
+#include "skin/controls/progressBar/progressBar.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/controls/trackBar/trackBar.h"
+#include "skin/controls/upDown/upDown.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -50,17 +51,17 @@ RECT trackBarRect(HWND trackBar, UINT message) {
 
 TEST_F(BarsTest, EachFamilyIsRegisteredWithItsStyleInTheRecord) {
   WindowRecord& record = galleryRecord();
-  TrackBarRecord& across = recordOf(record.trackBars, g().trackBar);
+  TrackBarRecord& across = recordOf(record.controls->trackBars, g().trackBar);
   EXPECT_EQ(across.vertical, 0);
   EXPECT_EQ(across.tickPlacement, 1);
-  EXPECT_EQ(recordOf(record.trackBars, g().verticalTrackBar).vertical, 1);
+  EXPECT_EQ(recordOf(record.controls->trackBars, g().verticalTrackBar).vertical, 1);
   EXPECT_EQ(procedureOf(g().trackBar), trackBarProcedure);
-  EXPECT_EQ(recordOf(record.progressBars, g().progressBar).vertical, 0);
+  EXPECT_EQ(recordOf(record.controls->progressBars, g().progressBar).vertical, 0);
   EXPECT_EQ(procedureOf(g().progressBar), progressBarProcedure);
-  EXPECT_EQ(recordOf(record.upDowns, g().upDown).horizontal, 0);
-  EXPECT_EQ(recordOf(record.upDowns, g().horizontalUpDown).horizontal, 1);
+  EXPECT_EQ(recordOf(record.controls->upDowns, g().upDown).horizontal, 0);
+  EXPECT_EQ(recordOf(record.controls->upDowns, g().horizontalUpDown).horizontal, 1);
   EXPECT_EQ(procedureOf(g().upDown), upDownProcedure);
-  EXPECT_EQ(recordOf(record.headers, g().header).buttonsStyle, 0);
+  EXPECT_EQ(recordOf(record.controls->headers, g().header).buttonsStyle, 0);
   for (HWND control : {g().trackBar, g().progressBar, g().upDown, g().header})
     EXPECT_EQ(ownerIndexOf(control), galleryRecordIndex());
 }
@@ -68,9 +69,9 @@ TEST_F(BarsTest, EachFamilyIsRegisteredWithItsStyleInTheRecord) {
 TEST_F(BarsTest, TheHeaderInsideAListViewIsFoundAndSkinned) {
   HWND inside = FindWindowExA(g().listView, nullptr, WC_HEADERA, nullptr);
   ASSERT_NE(inside, nullptr);
-  EXPECT_GE(findControlRecord(galleryRecord().headers, inside), 1);
+  EXPECT_GE(findControlRecord(galleryRecord().controls->headers, inside), 1);
   EXPECT_EQ(procedureOf(inside), headerProcedure);
-  EXPECT_EQ(recordOf(galleryRecord().headers, inside).buttonsStyle, 1);
+  EXPECT_EQ(recordOf(galleryRecord().controls->headers, inside).buttonsStyle, 1);
 }
 
 TEST_F(BarsTest, TheNonClientRowsDifferByFamily) {
@@ -92,12 +93,12 @@ TEST_F(BarsTest, TheThumbGrowsFromADotToACircleUnderTheMouse) {
     EXPECT_TRUE(isNearWhite(plain.at(thumb.left + 2, channel.top + 1))) << "the dot";
   }
   hover(g().trackBar, thumb.left, channel.top);
-  EXPECT_EQ(recordOf(galleryRecord().trackBars, g().trackBar).hot, 1);
+  EXPECT_EQ(recordOf(galleryRecord().controls->trackBars, g().trackBar).hot, 1);
   Capture hot(g().trackBar);
   EXPECT_TRUE(isNearWhite(hot.at(probe.x, probe.y)));
   EXPECT_TRUE(isNearWhite(hot.at(thumb.left + 5, channel.top - 3)));
   leave(g().trackBar);
-  EXPECT_EQ(recordOf(galleryRecord().trackBars, g().trackBar).hot, 0);
+  EXPECT_EQ(recordOf(galleryRecord().controls->trackBars, g().trackBar).hot, 0);
 }
 
 TEST_F(BarsTest, AtTheMaximumTheDotSitsEightPixelsRightOfTheThumb) {
@@ -177,7 +178,7 @@ TEST_F(BarsTest, TheUpDownHalfUnderTheMouseIsLitAndRepaintedOnlyWhenItChanges) {
   EXPECT_GT(perPaint, 0);
   hover(g().upDown, 6, 3 * quarter + 1);
   EXPECT_EQ(copies.calls, perPaint) << "the same half: no repaint";
-  EXPECT_EQ(recordOf(galleryRecord().upDowns, g().upDown).halfUnderMouse, 1);
+  EXPECT_EQ(recordOf(galleryRecord().controls->upDowns, g().upDown).halfUnderMouse, 1);
   {
     Capture lit(g().upDown);
     EXPECT_TRUE(isAccentLike(lit.at(0, 3 * quarter)));
@@ -191,15 +192,15 @@ TEST_F(BarsTest, TheUpDownHalfUnderTheMouseIsLitAndRepaintedOnlyWhenItChanges) {
     EXPECT_FALSE(isAccentLike(lit.at(0, 3 * quarter)));
   }
   leave(g().upDown);
-  EXPECT_EQ(recordOf(galleryRecord().upDowns, g().upDown).hot, 0);
+  EXPECT_EQ(recordOf(galleryRecord().controls->upDowns, g().upDown).hot, 0);
   EXPECT_EQ(galleryRecord().hotControlIndex, 0);
 }
 
 TEST_F(BarsTest, ThePressedStateFollowsTheLeftButton) {
   SendMessageA(g().upDown, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 3));
-  EXPECT_EQ(recordOf(galleryRecord().upDowns, g().upDown).pressed, 1);
+  EXPECT_EQ(recordOf(galleryRecord().controls->upDowns, g().upDown).pressed, 1);
   SendMessageA(g().upDown, WM_LBUTTONUP, 0, MAKELPARAM(5, 3));
-  EXPECT_EQ(recordOf(galleryRecord().upDowns, g().upDown).pressed, 0);
+  EXPECT_EQ(recordOf(galleryRecord().controls->upDowns, g().upDown).pressed, 0);
   pumpMessages(20);
 }
 
@@ -220,7 +221,7 @@ TEST_F(BarsTest, TheHeaderItemUnderTheMouseIsLit) {
     EXPECT_EQ(header.at(first.right - 8, 2), plain) << "items look alike";
   }
   hover(g().header, inSecond.x, inSecond.y);
-  EXPECT_EQ(recordOf(galleryRecord().headers, g().header).hotItem, 1);
+  EXPECT_EQ(recordOf(galleryRecord().controls->headers, g().header).hotItem, 1);
   Capture header(g().header);
   EXPECT_NE(header.at(second.right - 8, 2), plain);
   EXPECT_EQ(header.at(first.right - 8, 2), plain);

@@ -5,10 +5,11 @@
 
 #include "app/mainWindow.h"
 #include "renderTesting.h"
-#include "skin/render/button.h"
-#include "skin/render/controlFont.h"
-#include "skin/render/edit.h"
-#include "skin/render/registration.h"
+#include "skin/controls/button/button.h"
+#include "skin/controls/edit/edit.h"
+#include "skin/controls/shared/controlFont.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/controls/shared/procedureRows.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ LONG styleOf(HWND window) {
 }
 
 const ButtonRecord& buttonRecord(HWND button) {
-  return recordOf(GetAncestor(button, GA_ROOT)).buttons[listIndexOf(button)];
+  return recordOf(GetAncestor(button, GA_ROOT)).controls->buttons[listIndexOf(button)];
 }
 
 // A window with one button of every type the system offers.
@@ -64,8 +65,8 @@ TEST_F(ButtonsTest, TakesOverPushButtonsCheckBoxesAndAutoRadioButtonsOnly) {
     EXPECT_EQ(listIndexOf(left), 0);
     EXPECT_NE(procedureOf(left), buttonProcedure);
   }
-  EXPECT_EQ(recordOf(zoo.window.get()).buttons.count(), 6) << "the empty first record was filled, not kept";
-  EXPECT_EQ(recordOf(zoo.window.get()).buttons[1].window, zoo.push);
+  EXPECT_EQ(recordOf(zoo.window.get()).controls->buttons.count(), 6) << "the empty first record was filled, not kept";
+  EXPECT_EQ(recordOf(zoo.window.get()).controls->buttons[1].window, zoo.push);
 
   EXPECT_EQ(styleOf(zoo.push) & BS_TYPEMASK, BS_OWNERDRAW) << "push buttons are switched to owner-draw";
   EXPECT_EQ(styleOf(zoo.defaultPush) & BS_TYPEMASK, BS_OWNERDRAW);
@@ -78,17 +79,17 @@ TEST_F(ButtonsTest, TheFirstButtonFillsTheEmptyRecordAndLaterOnesAppend) {
   TestWindow window(WS_POPUP, 200, 100);
   placeTopLeft(window.get());
   int index = window.skin();
-  ASSERT_EQ(recordOf(window.get()).buttons.count(), 1);
-  EXPECT_EQ(recordOf(window.get()).buttons[1].window, nullptr);
+  ASSERT_EQ(recordOf(window.get()).controls->buttons.count(), 1);
+  EXPECT_EQ(recordOf(window.get()).controls->buttons[1].window, nullptr);
 
   HWND first = addControl(window.get(), "BUTTON", "一", BS_PUSHBUTTON, 4, 4, 60, 24);
   registerPushButtons(index, window.get());
-  EXPECT_EQ(recordOf(window.get()).buttons.count(), 1);
+  EXPECT_EQ(recordOf(window.get()).controls->buttons.count(), 1);
   EXPECT_EQ(listIndexOf(first), 1);
 
   HWND check = addControl(window.get(), "BUTTON", "复选", BS_AUTOCHECKBOX, 4, 40, 80, 20);
   registerCheckAndRadioButtons(index, window.get());
-  EXPECT_EQ(recordOf(window.get()).buttons.count(), 2);
+  EXPECT_EQ(recordOf(window.get()).controls->buttons.count(), 2);
   EXPECT_EQ(listIndexOf(check), 2);
 }
 

@@ -8,8 +8,9 @@
 
 #include "app/mainWindow.h"
 #include "renderTesting.h"
-#include "skin/render/combo.h"
-#include "skin/render/edit.h"
+#include "skin/controls/combo/combo.h"
+#include "skin/controls/edit/edit.h"
+#include "skin/controls/shared/controlRecords.h"
 
 namespace {
 
@@ -33,18 +34,18 @@ void addItems(HWND combo) {
 TEST_F(ComboTest, TheCarrierComboBoxAndItsEditFieldAreRegistered) {
   HWND combo = control(control::kCarrier);
   WindowRecord& record = recordOf(window());
-  ASSERT_EQ(record.combos.count(), 1);
-  EXPECT_EQ(record.combos[1].window, combo);
+  ASSERT_EQ(record.controls->combos.count(), 1);
+  EXPECT_EQ(record.controls->combos[1].window, combo);
   EXPECT_EQ(listIndexOf(combo), 1);
   EXPECT_EQ(ownerIndexOf(combo), findWindowRecord(window()));
   EXPECT_EQ(procedureOf(combo), comboProcedure);
-  EXPECT_EQ(savedProcedureOf(combo), record.combos[1].savedProcedure);
+  EXPECT_EQ(savedProcedureOf(combo), record.controls->combos[1].savedProcedure);
   EXPECT_NE(savedProcedureOf(combo), comboProcedure);
 
   HWND field = editFieldOf(combo);
   ASSERT_NE(field, nullptr);
   ASSERT_GE(listIndexOf(field), 1);
-  EXPECT_EQ(record.edits[listIndexOf(field)].window, field);
+  EXPECT_EQ(record.controls->edits[listIndexOf(field)].window, field);
   EXPECT_EQ(procedureOf(field), editProcedure);
 }
 
@@ -128,11 +129,11 @@ TEST_F(ComboTest, FocusPaintsTheFrameInTheAccentColourAndLosingItWaitsForTheNext
   repaintNow(combo);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));
   SetFocus(combo);
-  EXPECT_EQ(recordOf(pair.window.get()).combos[listIndexOf(combo)].hasFocus, 1);
+  EXPECT_EQ(recordOf(pair.window.get()).controls->combos[listIndexOf(combo)].hasFocus, 1);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, kAccent, 200)));
   fillWindow(combo, kRed);
   SetFocus(pair.dropDown);
-  EXPECT_EQ(recordOf(pair.window.get()).combos[listIndexOf(combo)].hasFocus, 0);
+  EXPECT_EQ(recordOf(pair.window.get()).controls->combos[listIndexOf(combo)].hasFocus, 0);
   EXPECT_EQ(leftEdge(combo), kRed) << "no repaint when the focus goes";
   repaintNow(combo);
   EXPECT_TRUE(colourIs(leftEdge(combo), expectedLeftEdge(combo, 0, 80)));

@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/render/container.h"
+#include "skin/controls/container/container.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -17,8 +18,10 @@ constexpr COLORREF kGrey = RGB(128, 128, 128);
 
 class ContainersTest : public GalleryTest {
  protected:
-  static int containerIndex(HWND window) { return findControlRecord(galleryRecord().containers, window); }
-  static ContainerRecord& container(HWND window) { return galleryRecord().containers[containerIndex(window)]; }
+  static int containerIndex(HWND window) { return findControlRecord(galleryRecord().controls->containers, window); }
+  static ContainerRecord& container(HWND window) {
+    return galleryRecord().controls->containers[containerIndex(window)];
+  }
 };
 
 // A device context of the control's for a colour message, released at the end of the scope.

@@ -4,8 +4,9 @@
 
 #include "app/mainWindow.h"
 #include "renderTesting.h"
-#include "skin/render/drawing.h"
-#include "skin/render/edit.h"
+#include "skin/controls/edit/edit.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/core/backBuffers.h"
 
 namespace {
 
@@ -34,15 +35,15 @@ TEST_F(EditTest, EveryEditBoxOfTheMainWindowAndTheCarrierFieldAreRegistered) {
   ASSERT_NE(field, nullptr);
   std::vector<HWND> boxes{control(control::kProxyList),   control(control::kRegion), control(control::kQuantity),
                           control(control::kLeadingPart), control(control::kPort),   field};
-  EXPECT_EQ(record.edits.count(), 6);
+  EXPECT_EQ(record.controls->edits.count(), 6);
   for (HWND box : boxes) {
     int index = listIndexOf(box);
     ASSERT_GE(index, 1);
-    EXPECT_EQ(record.edits[index].window, box);
+    EXPECT_EQ(record.controls->edits[index].window, box);
     EXPECT_EQ(findEditRecord(findWindowRecord(window()), box), index);
     EXPECT_EQ(ownerIndexOf(box), findWindowRecord(window()));
     EXPECT_EQ(procedureOf(box), editProcedure);
-    EXPECT_EQ(savedProcedureOf(box), record.edits[index].savedProcedure);
+    EXPECT_EQ(savedProcedureOf(box), record.controls->edits[index].savedProcedure);
     EXPECT_NE(savedProcedureOf(box), editProcedure);
     EXPECT_EQ(textColourOf(box), 0u);
   }
@@ -146,7 +147,7 @@ TEST_F(EditTest, KeysRedrawTheWholeBackgroundOnlyOfBoxesWithoutScrollBars) {
 
 TEST_F(EditTest, DraggingInABoxWithoutScrollBarsRedrawsItsBackground) {
   HWND box = control(control::kQuantity);
-  EditRecord& record = recordOf(window()).edits[listIndexOf(box)];
+  EditRecord& record = recordOf(window()).controls->edits[listIndexOf(box)];
   SendMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, pointParam(5, 5));
   EXPECT_EQ(record.buttonDown, 1);
   UpdateWindow(box);

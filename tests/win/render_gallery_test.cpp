@@ -6,10 +6,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/render/registration.h"
-#include "skin/render/transparent.h"
+#include "skin/controls/button/button.h"
+#include "skin/controls/combo/combo.h"
+#include "skin/controls/controlPasses.h"
+#include "skin/controls/edit/edit.h"
+#include "skin/controls/listLike/listLike.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/controls/transparent/transparent.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "support/childProcess.h"
 #include "support/gallery.h"
 #include "support/guiObjects.h"
@@ -62,9 +67,11 @@ TEST_F(GalleryPaintTest, AThousandPaintsOfTheGalleryLeaveNoGdiObjectAndNoBackBuf
 
 // The sizes of the lists the registrations fill.
 std::vector<int> listSizes(const WindowRecord& record) {
-  return {record.buttons.count(),    record.edits.count(),        record.combos.count(),  record.listLikes.count(),
-          record.trackBars.count(),  record.progressBars.count(), record.upDowns.count(), record.headers.count(),
-          record.containers.count(), record.transparents.count()};
+  return {record.controls->buttons.count(),    record.controls->edits.count(),
+          record.controls->combos.count(),     record.controls->listLikes.count(),
+          record.controls->trackBars.count(),  record.controls->progressBars.count(),
+          record.controls->upDowns.count(),    record.controls->headers.count(),
+          record.controls->containers.count(), record.controls->transparents.count()};
 }
 
 // A control that is its own saved procedure calls itself until the stack runs out.
@@ -79,8 +86,8 @@ using RegistrationTest = GalleryTest;
 TEST_F(RegistrationTest, RegisteringAgainSubclassesNoControlTwiceAndKeepsTheFirstRecords) {
   WindowRecord& record = galleryRecord();
   std::vector<int> before = listSizes(record);
-  int group = findControlRecord(record.containers, g().groupBox);
-  ContainerRecord first = record.containers[group];
+  int group = findControlRecord(record.controls->containers, g().groupBox);
+  ContainerRecord first = record.controls->containers[group];
 
   for (HWND parent : {g().window, g().groupBox, g().tab, g().pictureBox})
     runRegistrationPasses(galleryRecordIndex(), parent);
@@ -89,7 +96,7 @@ TEST_F(RegistrationTest, RegisteringAgainSubclassesNoControlTwiceAndKeepsTheFirs
     registerTransparentControl(control, std::nullopt, 0, kGalleryTranslucency);
 
   EXPECT_EQ(listSizes(record), before);
-  const ContainerRecord& now = record.containers[group];
+  const ContainerRecord& now = record.controls->containers[group];
   EXPECT_EQ(now.bodyColour, first.bodyColour);
   EXPECT_EQ(now.alpha, first.alpha);
   EXPECT_EQ(now.skinned, first.skinned);
@@ -119,7 +126,7 @@ TEST_F(RegistrationTest, APassGivenNoParentLeavesTopLevelWindowsAlone) {
   std::vector<int> before = listSizes(galleryRecord());
 
   for (auto pass : {registerPushButtons, registerCheckAndRadioButtons, registerEditBoxes, registerComboBoxes,
-                    registerListLikeControls, runRegistrationPasses})
+                    registerComboEditFields, registerListLikeControls, runRegistrationPasses})
     pass(galleryRecordIndex(), nullptr);
   EXPECT_EQ(listSizes(galleryRecord()), before);
   for (std::size_t i = 0; i < loose.size(); ++i) {

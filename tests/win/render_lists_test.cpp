@@ -6,9 +6,10 @@
 #include <commctrl.h>
 
 #include "gfxTesting.h"
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/render/listLike.h"
+#include "skin/controls/listLike/listLike.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -19,7 +20,7 @@ constexpr COLORREF kMagentaKey = RGB(255, 0, 255);
 using ListsTest = GalleryTest;
 
 ListRecord& listRecord(HWND window) {
-  return galleryRecord().listLikes[findControlRecord(galleryRecord().listLikes, window)];
+  return galleryRecord().controls->listLikes[findControlRecord(galleryRecord().controls->listLikes, window)];
 }
 
 // The client area's top-left within the window rectangle.
@@ -37,7 +38,7 @@ bool isAccentLike(COLORREF colour) {
 
 TEST_F(ListsTest, ListBoxesListViewsAndTreeViewsAreRegisteredAndPrepared) {
   for (HWND list : {g().listBox, g().ownerDrawnList, g().listView, g().treeView}) {
-    EXPECT_GE(findControlRecord(galleryRecord().listLikes, list), 1);
+    EXPECT_GE(findControlRecord(galleryRecord().controls->listLikes, list), 1);
     EXPECT_EQ(procedureOf(list), listLikeProcedure);
     EXPECT_EQ(ownerIndexOf(list), galleryRecordIndex());
   }
@@ -104,7 +105,7 @@ TEST_F(ListsTest, ATreeViewShowsTheWhitenedSkinThroughItsMagentaBackground) {
   // a failure here tells that apart from a composition that missed the key.
   ASSERT_EQ(procedureOf(g().treeView), listLikeProcedure);
   ASSERT_GE(listIndexOf(g().treeView), 1);
-  ASSERT_EQ(listIndexOf(g().treeView), findControlRecord(galleryRecord().listLikes, g().treeView));
+  ASSERT_EQ(listIndexOf(g().treeView), findControlRecord(galleryRecord().controls->listLikes, g().treeView));
   for (COLORREF skin : {kGrey, RGB(20, 60, 140)}) {
     FlatBackground flat(skin);
     Capture tree(g().treeView);

@@ -5,11 +5,12 @@
 
 #include <commctrl.h>
 
-#include "skin/engine.h"
-#include "skin/properties.h"
-#include "skin/render/container.h"
-#include "skin/render/registration.h"
-#include "skin/render/transparent.h"
+#include "skin/controls/container/container.h"
+#include "skin/controls/controlPasses.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/controls/transparent/transparent.h"
+#include "skin/core/engine.h"
+#include "skin/core/properties.h"
 #include "support/gallery.h"
 #include "support/windows.h"
 
@@ -19,27 +20,27 @@ constexpr COLORREF kGreen = RGB(30, 120, 60);
 using TransparentTest = GalleryTest;
 
 int transparentIndex(HWND window) {
-  return findControlRecord(galleryRecord().transparents, window);
+  return findControlRecord(galleryRecord().controls->transparents, window);
 }
 
 TEST_F(TransparentTest, ALabelIsRegisteredWithTheFaceColourAsItsKey) {
   int index = transparentIndex(g().label);
   ASSERT_GE(index, 1);
-  EXPECT_EQ(galleryRecord().transparents[index].keyColour, GetSysColor(COLOR_BTNFACE));
+  EXPECT_EQ(galleryRecord().controls->transparents[index].keyColour, GetSysColor(COLOR_BTNFACE));
   EXPECT_EQ(getProperty(g().label, prop::kTransparentIndex), index);
   EXPECT_EQ(getProperty(g().label, prop::kTransparentOwner), galleryRecordIndex());
   EXPECT_EQ(procedureOf(g().label), transparentProcedure);
   EXPECT_EQ(getPropertyAs<WNDPROC>(g().label, prop::kTransparentProcedure),
-            galleryRecord().transparents[index].savedProcedure);
-  EXPECT_EQ(findControlRecord(galleryRecord().containers, g().label), 0) << "a label without children";
+            galleryRecord().controls->transparents[index].savedProcedure);
+  EXPECT_EQ(findControlRecord(galleryRecord().controls->containers, g().label), 0) << "a label without children";
   EXPECT_EQ(listIndexOf(g().label), 0);
 }
 
 TEST_F(TransparentTest, APictureBoxWithAChildBecomesAnUnpaintedContainerWithItsChildSkinned) {
   ASSERT_GE(transparentIndex(g().pictureBox), 1);
-  int container = findControlRecord(galleryRecord().containers, g().pictureBox);
+  int container = findControlRecord(galleryRecord().controls->containers, g().pictureBox);
   ASSERT_GE(container, 1);
-  const ContainerRecord& record = galleryRecord().containers[container];
+  const ContainerRecord& record = galleryRecord().controls->containers[container];
   EXPECT_EQ(record.skinned, 0);
   EXPECT_EQ(record.border, 0);
   EXPECT_EQ(record.isGroupBox, 0);

@@ -11,11 +11,11 @@
 #include <set>
 
 #include "app/startup.h"
-#include "gfx/binder.h"
-#include "gfx/declared.h"
 #include "support/childProcess.h"
 #include "support/windows.h"
 #include "toolkit/valueModel.h"
+#include "win32/binder.h"
+#include "win32/declared.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "gfx/graphics.h"
 #include "gfx/image.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "support/mainWindowFixture.h"
 #include "support/windows.h"
 

@@ -9,13 +9,17 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "draw/colour.h"
+#include "draw/paths.h"
 #include "gfx/brush.h"
+#include "gfx/graphics.h"
 #include "gfx/path.h"
 #include "resources/pictures.h"
-#include "skin/background.h"
-#include "skin/frame.h"
-#include "skin/properties.h"
-#include "skin/render/drawing.h"
+#include "skin/controls/shared/controlRecords.h"
+#include "skin/core/backBuffers.h"
+#include "skin/core/properties.h"
+#include "skin/frame/background.h"
+#include "skin/frame/frame.h"
 #include "skinTesting.h"
 #include "support/childProcess.h"
 
@@ -76,10 +80,10 @@ TEST_F(SkinCoreTest, TheMainWindowRecordFollowsTheSkinEntry) {
   EXPECT_EQ(record.secondTitleColour, 0x808080u);
   EXPECT_EQ(record.titleFont, "宋体");
   // Every control list starts with its one record (filled or not by the renderers).
-  EXPECT_GE(record.buttons.count(), 1);
-  EXPECT_GE(record.edits.count(), 1);
-  EXPECT_GE(record.transparents.count(), 1);
-  EXPECT_GE(record.containers.count(), 1);
+  EXPECT_GE(record.controls->buttons.count(), 1);
+  EXPECT_GE(record.controls->edits.count(), 1);
+  EXPECT_GE(record.controls->transparents.count(), 1);
+  EXPECT_GE(record.controls->containers.count(), 1);
 
   const SkinSettings& settings = engine().settings();
   EXPECT_EQ(settings.globalTranslucency, 50);
@@ -157,9 +161,9 @@ TEST_F(SkinCoreTest, TeardownRemovesTheRecordAndRenumbersTheOnesBehindIt) {
   // A control registered with the second window carries its index too.
   HWND child = CreateWindowExA(0, "Static", "", WS_CHILD, 0, 0, 10, 10, second.get(), nullptr, nullptr, nullptr);
   WindowRecord& secondRecord = recordOf(second.get());
-  secondRecord.buttons[1].window = child;
+  secondRecord.controls->buttons[1].window = child;
   setProperty(child, "Hw_FuID", secondIndex);
-  secondRecord.transparents[1].window = child;
+  secondRecord.controls->transparents[1].window = child;
   setProperty(child, "Kj_FuID", secondIndex);
   int count = engine().windowRecords().count();
 

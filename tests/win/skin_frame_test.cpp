@@ -4,8 +4,8 @@
 
 #include <initializer_list>
 
-#include "skin/captionButtons.h"
-#include "skin/frame.h"
+#include "skin/frame/captionButtons.h"
+#include "skin/frame/frame.h"
 #include "skinTesting.h"
 
 namespace {

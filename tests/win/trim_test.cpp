@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "resources/trimTool.h"
-#include "skin/trim.h"
+#include "skin/frame/trim.h"
 
 namespace fs = std::filesystem;
 

@@ -3,10 +3,10 @@
 // (winsock2 before windows.h)
 #include <gtest/gtest.h>
 
-#include "gfx/declared.h"
 #include "support/rowSpy.h"
 #include "web/requestHeaders.h"
 #include "web/webRequest.h"
+#include "win32/declared.h"
 
 namespace {
 

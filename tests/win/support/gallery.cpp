@@ -7,7 +7,7 @@
 
 #include "app/startup.h"
 #include "resources/pictures.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "support/windows.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <utility>
 
-#include "skin/windowRecord.h"
+#include "skin/core/windowRecord.h"
 
 struct Gallery {
   HWND window = nullptr;

@@ -1,7 +1,7 @@
 #include "support/mainWindowFixture.h"
 
 #include "app/startup.h"
-#include "skin/engine.h"
+#include "skin/core/engine.h"
 #include "support/windows.h"
 
 void MainWindowTest::SetUpTestSuite() {

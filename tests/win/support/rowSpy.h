@@ -5,7 +5,7 @@
 #include <tuple>
 #include <type_traits>
 
-#include "gfx/binder.h"
+#include "win32/binder.h"
 
 template <auto& row>
 class RowSpy;
