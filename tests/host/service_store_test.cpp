@@ -102,4 +102,36 @@ TEST(ServiceStore, SeesCommitsOfAnotherConnectionAndReportsAFileItCannotOpen) {
   EXPECT_FALSE(error.empty());
 }
 
+TEST(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
+  TempFolder folder;
+  std::string path = folder.file("pool.db");
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(path, error, {.busyTimeoutMs = 200});
+  ASSERT_TRUE(store) << error;
+  store->add({proxy("127.0.0.1", 1), proxy("127.0.0.1", 2), proxy("127.0.0.1", 3)}, "t", 0);
+  std::vector<StoredProxy> before = store->all();
+  ASSERT_TRUE(store->recordChecks({{before[0].id, true, 30, 500}, {before[1].id, false, 0, 500}}, error)) << error;
+  std::vector<StoredProxy> after = store->all();
+  EXPECT_EQ(after[0].latencyMs, 30u);
+  EXPECT_EQ(after[0].lastAlive, 500);
+  EXPECT_EQ(after[1].failures, 1);
+  EXPECT_EQ(after[2].lastChecked, 0) << "not in the batch";
+
+  // Another writer holds the store: the batch waits once, then nothing of it is written.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE proxies SET failures = 9", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::vector<StoredProxy> during;
+  ASSERT_TRUE(store->all(during, error)) << "a reader never waits on a writer: " << error;
+  EXPECT_EQ(during[1].failures, 1) << "the writer's uncommitted change is not seen";
+  EXPECT_FALSE(store->recordChecks({{before[2].id, true, 10, 600}, {before[1].id, false, 0, 600}}, error));
+  EXPECT_EQ(error, "store busy: another process holds it");
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  std::vector<StoredProxy> unchanged = store->all();
+  EXPECT_EQ(unchanged[2].lastChecked, 0);
+  EXPECT_EQ(unchanged[1].failures, 1);
+}
+
 }  // namespace
