@@ -1,7 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,6 +123,36 @@ TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
   EXPECT_EQ(errors.text(), first + ": line 3: expected 4 fields: address port region carrier\n" +
                                folder.file("missing.txt") + ": cannot open\n");
   EXPECT_EQ(store->all().at(2).source, second);
+}
+
+// A reader must never wait for a writer that may never come: FIFOs, devices, sockets and folders are
+// refused before anything is read.
+TEST(ServiceImport, RefusesASourceThatIsNoRegularFileWithoutBlocking) {
+  TempFolder folder;
+  std::string fifo = folder.file("list.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string socketPath = folder.file("list.socket");
+  int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::pair<std::string, std::string> cases[] = {{fifo, "not a regular file (a FIFO)"},
+                                                       {socketPath, "not a regular file (a socket)"},
+                                                       {"/dev/null", "not a regular file (a device)"},
+                                                       {folder.file("."), "not a regular file (a folder)"}};
+  for (const auto& [path, reason] : cases) {
+    std::future<SourceContent> reading = std::async(std::launch::async, [&] { return readSource(path); });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << path << ": still blocked after 10 s";
+      int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);  // lets a reader stuck on the FIFO go
+      if (writer >= 0) close(writer);
+    }
+    SourceContent content = reading.get();
+    EXPECT_FALSE(content.ok) << path;
+    EXPECT_EQ(content.error, reason) << path;
+  }
+  close(listening);
 }
 
 // A loopback web server with one page of each kind a source address may give.
