@@ -72,7 +72,8 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   if (options.poolGiven || fillWithSample) {
     std::optional<IpRegionDb> regions = openRegions(options);
     std::FILE* quiet = std::fopen("/dev/null", "w");
-    bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr);
+    bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr,
+                             {options.allowPrivate});
     if (quiet) std::fclose(quiet);
     if (options.poolGiven && (!read || store->count() == 0)) {
       std::fprintf(stderr, "quorvelip-service: %s: no usable entries\n", options.pool.c_str());
@@ -152,7 +153,7 @@ int main(int argc, char** argv) {
   }
   if (options->command == ServiceCommand::import) {
     std::optional<IpRegionDb> regions = openRegions(*options);
-    return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr);
+    return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr, {options->allowPrivate});
   }
   return runCheck(*store, checkSettings(*options), stdout);
 }

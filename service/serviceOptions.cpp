@@ -21,7 +21,7 @@ bool takesOption(ServiceCommand command, std::string_view option) {
     case ServiceCommand::serve:
       return true;
     case ServiceCommand::import:
-      return option == "--ip-db";
+      return option == "--ip-db" || option == "--allow-private";
     case ServiceCommand::check:
       return option == "--check-url" || option == "--parallel" || option == "--timeout";
   }
@@ -109,6 +109,9 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
     std::string_view argument = arguments[at];
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--allow-private") {
+      if (!takesOption(options.command, argument)) return std::nullopt;
+      options.allowPrivate = true;
     } else if (argument.starts_with("-")) {
       if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
       if (!setOption(options, argument, arguments[++at])) return std::nullopt;

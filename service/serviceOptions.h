@@ -1,8 +1,8 @@
 #pragma once
 // The service's command line:
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
-//                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T]
-//   quorvelip-service import [--db FILE] [--ip-db FILE] SOURCE...
+//                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T] [--allow-private]
+//   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
 #include <cstddef>
@@ -26,13 +26,14 @@ struct ServiceOptions {
   std::size_t parallel = 256;
   std::int64_t timeoutMs = 5000;
   std::int64_t recheckEverySeconds = 600;
+  bool allowPrivate = false;         // local-network addresses from web sources too (serve, import)
   std::vector<std::string> sources;  // import
   bool help = false;
 };
 
 inline constexpr char kServiceUsage[] =
     "usage: quorvelip-service [OPTIONS]                 serve the pool over HTTP\n"
-    "       quorvelip-service import [--db FILE] [--ip-db FILE] SOURCE...\n"
+    "       quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] SOURCE...\n"
     "       quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]\n"
     "  --listen ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N           port (default: the port of the program's service address; 0: any free port)\n"
@@ -43,6 +44,7 @@ inline constexpr char kServiceUsage[] =
     "  --parallel N       checks in flight at once (default 256)\n"
     "  --timeout T        time allowed for one check (default 5s)\n"
     "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
+    "  --allow-private    take private, loopback and link-local addresses from web sources too\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.

@@ -100,7 +100,7 @@ std::vector<PoolEntry> interleave(const std::vector<PoolLine>& lines) {
 
 }  // namespace
 
-PoolLoad parsePool(std::string_view utf8Text) {
+PoolLoad parsePool(std::string_view utf8Text, const AddressRule& rule) {
   PoolLoad result;
   result.fileRead = true;
   if (utf8Text.starts_with(kUtf8Bom)) utf8Text.remove_prefix(kUtf8Bom.size());
@@ -127,6 +127,7 @@ PoolLoad parsePool(std::string_view utf8Text) {
     } else {
       problem = parseLine(*gbk, line);
     }
+    if (problem.empty()) problem = refusedAddress(line.first, line.count, rule);
     if (problem.empty() && total + line.count > kMaxPoolEntries) {
       problem = "pool full (" + std::to_string(kMaxPoolEntries) + " entries)";
     }

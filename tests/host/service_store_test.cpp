@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "service/store/addressPolicy.h"
+#include "service/store/ipv4.h"
 #include "service/store/poolStore.h"
 #include "service_testing.h"
 
@@ -132,6 +134,91 @@ TEST(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
   std::vector<StoredProxy> unchanged = store->all();
   EXPECT_EQ(unchanged[2].lastChecked, 0);
   EXPECT_EQ(unchanged[1].failures, 1);
+}
+
+// Each block at its edges: the address before it, its first and last, the one after.
+TEST(ServiceAddressPolicy, ClassifiesEveryBlockToItsEdges) {
+  struct Kind {
+    const char* name;
+    bool fromFile, fromWeb, fromWebAllowed, contact;
+  };
+  const Kind kinds[] = {
+      {"global", true, true, true, true},           {"private", true, false, true, true},
+      {"shared", true, false, true, true},          {"loopback", true, false, true, true},
+      {"link-local", true, false, true, true},      {"protocol assignments", true, false, true, true},
+      {"documentation", true, false, true, false},  {"benchmarking", true, false, true, false},
+      {"this network", false, false, false, false}, {"multicast", false, false, false, false},
+      {"reserved", false, false, false, false},     {"broadcast", false, false, false, false},
+  };
+  const std::pair<const char*, const char*> addresses[] = {
+      {"0.0.0.0", "this network"},
+      {"0.255.255.255", "this network"},
+      {"1.0.0.0", "global"},
+      {"9.255.255.255", "global"},
+      {"10.0.0.0", "private"},
+      {"10.255.255.255", "private"},
+      {"11.0.0.0", "global"},
+      {"100.63.255.255", "global"},
+      {"100.64.0.0", "shared"},
+      {"100.127.255.255", "shared"},
+      {"100.128.0.0", "global"},
+      {"126.255.255.255", "global"},
+      {"127.0.0.0", "loopback"},
+      {"127.255.255.255", "loopback"},
+      {"128.0.0.0", "global"},
+      {"169.253.255.255", "global"},
+      {"169.254.0.0", "link-local"},
+      {"169.254.255.255", "link-local"},
+      {"169.255.0.0", "global"},
+      {"172.15.255.255", "global"},
+      {"172.16.0.0", "private"},
+      {"172.31.255.255", "private"},
+      {"172.32.0.0", "global"},
+      {"191.255.255.255", "global"},
+      {"192.0.0.0", "protocol assignments"},
+      {"192.0.0.255", "protocol assignments"},
+      {"192.0.1.0", "global"},
+      {"192.0.1.255", "global"},
+      {"192.0.2.0", "documentation"},
+      {"192.0.2.255", "documentation"},
+      {"192.0.3.0", "global"},
+      {"192.167.255.255", "global"},
+      {"192.168.0.0", "private"},
+      {"192.168.255.255", "private"},
+      {"192.169.0.0", "global"},
+      {"198.17.255.255", "global"},
+      {"198.18.0.0", "benchmarking"},
+      {"198.19.255.255", "benchmarking"},
+      {"198.20.0.0", "global"},
+      {"198.51.99.255", "global"},
+      {"198.51.100.0", "documentation"},
+      {"198.51.100.255", "documentation"},
+      {"198.51.101.0", "global"},
+      {"203.0.112.255", "global"},
+      {"203.0.113.0", "documentation"},
+      {"203.0.113.255", "documentation"},
+      {"203.0.114.0", "global"},
+      {"223.255.255.255", "global"},
+      {"224.0.0.0", "multicast"},
+      {"239.255.255.255", "multicast"},
+      {"240.0.0.0", "reserved"},
+      {"255.255.255.254", "reserved"},
+      {"255.255.255.255", "broadcast"},
+  };
+  for (const auto& [text, kindName] : addresses) {
+    std::uint32_t address = parseIpv4(text).value();
+    const Kind* kind = nullptr;
+    for (const Kind& candidate : kinds) {
+      if (std::string_view(candidate.name) == kindName) kind = &candidate;
+    }
+    ASSERT_TRUE(kind) << kindName;
+    EXPECT_EQ(classifyIpv4(address).name, kind->name) << text;
+    EXPECT_EQ(mayImport(address, false, false), kind->fromFile) << text;
+    EXPECT_EQ(mayImport(address, false, true), kind->fromFile) << text;
+    EXPECT_EQ(mayImport(address, true, false), kind->fromWeb) << text;
+    EXPECT_EQ(mayImport(address, true, true), kind->fromWebAllowed) << text;
+    EXPECT_EQ(mayContact(address), kind->contact) << text;
+  }
 }
 
 }  // namespace
