@@ -21,7 +21,7 @@ bool takesOption(ServiceCommand command, std::string_view option) {
     case ServiceCommand::serve:
       return true;
     case ServiceCommand::import:
-      return option == "--ip-db" || option == "--allow-private";
+      return option == "--ip-db" || option == "--allow-private" || option == "--max-entries";
     case ServiceCommand::check:
       return option == "--check-url" || option == "--parallel" || option == "--timeout";
   }
@@ -40,6 +40,12 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     std::optional<std::uint32_t> parallel = parseDecimal(value, 5);
     if (!parallel || *parallel < 1 || *parallel > kMaxParallel) return false;
     options.parallel = *parallel;
+    return true;
+  }
+  if (option == "--max-entries") {
+    std::optional<std::uint32_t> cap = parseDecimal(value, 9);
+    if (!cap || *cap < 1) return false;
+    options.maxEntries = *cap;
     return true;
   }
   if (option == "--timeout" || option == "--recheck-every") {

@@ -266,15 +266,29 @@ TEST_F(SourceServer, TakesLocalNetworksFromTheWebWhenAllowedAndFromLocalFilesBut
   EXPECT_EQ(errors.text(), "");
 }
 
-TEST(ServiceOptions, ImportAndServeTakeTheAddressRule) {
-  std::optional<ServiceOptions> import = parseServiceOptions({"import", "--allow-private", "a.txt"}, "");
+TEST(ServiceOptions, ImportAndServeTakeTheAddressRuleAndTheCap) {
+  std::optional<ServiceOptions> import =
+      parseServiceOptions({"import", "--allow-private", "--max-entries", "1000", "a.txt"}, "");
   ASSERT_TRUE(import);
   EXPECT_TRUE(import->allowPrivate);
-  std::optional<ServiceOptions> serve = parseServiceOptions({"--allow-private"}, "");
+  EXPECT_EQ(import->maxEntries, 1000u);
+  std::optional<ServiceOptions> serve = parseServiceOptions({"--max-entries", "7", "--allow-private"}, "");
   ASSERT_TRUE(serve);
   EXPECT_TRUE(serve->allowPrivate);
-  EXPECT_FALSE(parseServiceOptions({"import", "a.txt"}, "")->allowPrivate);
-  EXPECT_FALSE(parseServiceOptions({"check", "--check-url", "http://127.0.0.1/", "--allow-private"}, ""));
+  EXPECT_EQ(serve->maxEntries, 7u);
+  std::optional<ServiceOptions> defaults = parseServiceOptions({"import", "a.txt"}, "");
+  ASSERT_TRUE(defaults);
+  EXPECT_FALSE(defaults->allowPrivate);
+  EXPECT_EQ(defaults->maxEntries, 5000000u);
+  for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
+           {"import", "--max-entries", "0", "a.txt"},
+           {"import", "--max-entries", "x", "a.txt"},
+           {"import", "--max-entries", "1000000000", "a.txt"},
+           {"import", "a.txt", "--max-entries"},
+           {"check", "--check-url", "http://127.0.0.1/", "--allow-private"},
+           {"check", "--check-url", "http://127.0.0.1/", "--max-entries", "5"}}) {
+    EXPECT_FALSE(parseServiceOptions(bad, "").has_value()) << bad.back();
+  }
 }
 
 }  // namespace
