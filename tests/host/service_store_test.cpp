@@ -221,4 +221,48 @@ TEST(ServiceAddressPolicy, ClassifiesEveryBlockToItsEdges) {
   }
 }
 
+// The counts are written out: a test reading the constant would move with it.
+TEST(ServiceSnapshot, AnEntryIsFailingAfterOneOrTwoFailedChecksAndDeadAfterThree) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  const char* names[] = {"one", "two", "three", "four"};
+  std::vector<NewProxy> proxies;
+  for (int i = 0; i < 4; ++i) proxies.push_back(proxy("1.45.0.1", static_cast<std::uint16_t>(80 + i), names[i]));
+  store->add(proxies, "t", 0);
+  std::vector<StoredProxy> all = store->all();
+  for (int i = 0; i < 4; ++i) {
+    for (int failure = 0; failure <= i; ++failure) store->recordCheck(all[i].id, false, 0, 1000 + failure);
+  }
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store->all(), true);
+  EXPECT_TRUE(snapshot->served.empty());
+  EXPECT_EQ(snapshot->total.failing, 2u);
+  EXPECT_EQ(snapshot->total.dead, 2u);
+  for (const HealthCount& region : snapshot->byRegion) {
+    bool dead = region.name == "three" || region.name == "four";
+    EXPECT_EQ(region.dead, dead ? 1u : 0u) << region.name;
+    EXPECT_EQ(region.failing, dead ? 0u : 1u) << region.name;
+  }
+}
+
+// Enough entries that an unstable sort would reorder equals (small ranges sort stably by insertion).
+TEST(ServiceSnapshot, ServesEqualLatenciesInTheOrderTheEntriesCame) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  std::vector<NewProxy> proxies;
+  for (int i = 0; i < 90; ++i) proxies.push_back(proxy("1.45.0.1", static_cast<std::uint16_t>(1000 + i)));
+  store->add(proxies, "t", 0);
+  std::vector<StoredProxy> all = store->all();
+  std::vector<std::string> expected[3];
+  for (int i = 0; i < 90; ++i) {
+    int latency = (i * 7) % 3;  // 0, 1, 2, 0, … in insertion order
+    store->recordCheck(all[i].id, true, static_cast<std::uint32_t>(40 + latency * 10), 1000);
+    expected[latency].push_back(std::to_string(1000 + i));
+  }
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store->all(), true);
+  std::vector<std::string> served;
+  for (const PoolEntry& entry : snapshot->served) served.push_back(std::to_string(entry.port));
+  std::vector<std::string> fastestFirst = expected[0];
+  fastestFirst.insert(fastestFirst.end(), expected[1].begin(), expected[1].end());
+  fastestFirst.insert(fastestFirst.end(), expected[2].begin(), expected[2].end());
+  EXPECT_EQ(served, fastestFirst);
+}
+
 }  // namespace
