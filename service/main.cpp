@@ -59,9 +59,15 @@ CheckSettings checkSettings(const ServiceOptions& options) {
   return settings;
 }
 
+StoreSettings storeSettings(const ServiceOptions& options) {
+  StoreSettings settings;
+  settings.maxEntries = options.maxEntries;
+  return settings;
+}
+
 int serve(const ServiceOptions& options, const std::string& dbPath) {
   std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error);
+  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error, storeSettings(options));
   if (!store) {
     std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
     return 1;
@@ -72,7 +78,8 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   if (options.poolGiven || fillWithSample) {
     std::optional<IpRegionDb> regions = openRegions(options);
     std::FILE* quiet = std::fopen("/dev/null", "w");
-    bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr);
+    bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr,
+                             {options.allowPrivate});
     if (quiet) std::fclose(quiet);
     if (options.poolGiven && (!read || store->count() == 0)) {
       std::fprintf(stderr, "quorvelip-service: %s: no usable entries\n", options.pool.c_str());
@@ -124,7 +131,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   std::vector<std::string_view> arguments(argv + 1, argv + argc);
   std::optional<ServiceOptions> options = parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string());
   if (!options) {
@@ -145,14 +152,18 @@ int main(int argc, char** argv) {
   if (options->command == ServiceCommand::serve) return serve(*options, dbPath);
 
   std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error);
+  std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error, storeSettings(*options));
   if (!store) {
     std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
     return 1;
   }
   if (options->command == ServiceCommand::import) {
     std::optional<IpRegionDb> regions = openRegions(*options);
-    return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr);
+    return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr, {options->allowPrivate});
   }
   return runCheck(*store, checkSettings(*options), stdout);
+} catch (const StoreError& failure) {
+  // A store call without a report of its own failed: said here, never left half done in silence.
+  std::fprintf(stderr, "quorvelip-service: the store failed: %s\n", failure.what());
+  return 1;
 }

@@ -21,7 +21,7 @@ bool takesOption(ServiceCommand command, std::string_view option) {
     case ServiceCommand::serve:
       return true;
     case ServiceCommand::import:
-      return option == "--ip-db";
+      return option == "--ip-db" || option == "--allow-private" || option == "--max-entries";
     case ServiceCommand::check:
       return option == "--check-url" || option == "--parallel" || option == "--timeout";
   }
@@ -40,6 +40,12 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     std::optional<std::uint32_t> parallel = parseDecimal(value, 5);
     if (!parallel || *parallel < 1 || *parallel > kMaxParallel) return false;
     options.parallel = *parallel;
+    return true;
+  }
+  if (option == "--max-entries") {
+    std::optional<std::uint32_t> cap = parseDecimal(value, 9);
+    if (!cap || *cap < 1) return false;
+    options.maxEntries = *cap;
     return true;
   }
   if (option == "--timeout" || option == "--recheck-every") {
@@ -109,6 +115,9 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
     std::string_view argument = arguments[at];
     if (argument == "--help" || argument == "-h") {
       options.help = true;
+    } else if (argument == "--allow-private") {
+      if (!takesOption(options.command, argument)) return std::nullopt;
+      options.allowPrivate = true;
     } else if (argument.starts_with("-")) {
       if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
       if (!setOption(options, argument, arguments[++at])) return std::nullopt;

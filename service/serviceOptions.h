@@ -2,7 +2,8 @@
 // The service's command line:
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
 //                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T]
-//   quorvelip-service import [--db FILE] [--ip-db FILE] SOURCE...
+//                     [--allow-private] [--max-entries N]
+//   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
 #include <cstddef>
@@ -26,13 +27,15 @@ struct ServiceOptions {
   std::size_t parallel = 256;
   std::int64_t timeoutMs = 5000;
   std::int64_t recheckEverySeconds = 600;
-  std::vector<std::string> sources;  // import
+  bool allowPrivate = false;           // local-network addresses from web sources too (serve, import)
+  std::size_t maxEntries = 5'000'000;  // the store's cap (serve, import)
+  std::vector<std::string> sources;    // import
   bool help = false;
 };
 
 inline constexpr char kServiceUsage[] =
     "usage: quorvelip-service [OPTIONS]                 serve the pool over HTTP\n"
-    "       quorvelip-service import [--db FILE] [--ip-db FILE] SOURCE...\n"
+    "       quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...\n"
     "       quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]\n"
     "  --listen ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N           port (default: the port of the program's service address; 0: any free port)\n"
@@ -43,6 +46,8 @@ inline constexpr char kServiceUsage[] =
     "  --parallel N       checks in flight at once (default 256)\n"
     "  --timeout T        time allowed for one check (default 5s)\n"
     "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
+    "  --allow-private    take private, loopback and link-local addresses from web sources too\n"
+    "  --max-entries N    refuse an import that would take the store past N entries (default 5000000)\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.
@@ -52,7 +57,7 @@ int portOfServiceUrl(std::string_view url);
 std::optional<std::int64_t> parseDuration(std::string_view text);
 
 // Empty on a malformed command line (unknown option, missing value, bad number, an option the
-// command does not take, import without a source, check without --check-url).
+// command does not take, import without a source, check without --check-url, --max-entries 0).
 // `defaultPool` is used when --pool is absent.
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_view>& arguments,
                                                   const std::string& defaultPool);

@@ -2,10 +2,10 @@
 
 #include <curl/curl.h>
 
-#include <fstream>
 #include <memory>
 
 #include "service/sources/curlGlobal.h"
+#include "service/sources/localFile.h"
 
 namespace {
 
@@ -69,31 +69,14 @@ SourceContent fetch(const std::string& url, std::size_t maxBytes) {
   return result;
 }
 
-SourceContent readFile(const std::string& path, std::size_t maxBytes) {
-  SourceContent result;
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-  if (size < 0) {  // unreadable, or a folder
-    result.error = "cannot open";
-    return result;
-  }
-  if (static_cast<std::size_t>(size) > maxBytes) {
-    result.error = "larger than " + std::to_string(maxBytes) + " bytes";
-    return result;
-  }
-  result.content.resize(static_cast<std::size_t>(size));
-  file.seekg(0);
-  if (!file.read(result.content.data(), static_cast<std::streamsize>(result.content.size()))) {
-    result.error = "cannot read";
-    return result;
-  }
-  result.ok = true;
-  return result;
-}
-
 }  // namespace
 
+bool isWebSource(std::string_view source) {
+  return source.starts_with("http://") || source.starts_with("https://");
+}
+
 SourceContent readSource(const std::string& source, std::size_t maxBytes) {
-  if (source.starts_with("http://") || source.starts_with("https://")) return fetch(source, maxBytes);
-  return readFile(source, maxBytes);
+  if (isWebSource(source)) return fetch(source, maxBytes);
+  LocalFile file = readLocalFile(source, maxBytes);
+  return {file.ok, std::move(file.content), std::move(file.error)};
 }

@@ -1,6 +1,6 @@
 #pragma once
 // quorvelip-service import: reads each source, reports its bad lines, merges its entries into the
-// store and says what it added, merged and skipped.
+// store and says what it added, merged and skipped, or that it wrote nothing and why.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,11 +8,18 @@
 #include "service/sources/ipRegion.h"
 #include "service/store/poolStore.h"
 
-// Imports one source. Reports "SOURCE: line N: reason" for each skipped line on `errors` and
-// "SOURCE: added A, merged M, skipped S" on `out`. False when the source cannot be read.
-bool importSource(PoolStore& store, const std::string& source, const IpRegionDb* regions, std::FILE* out,
-                  std::FILE* errors);
+struct ImportSettings {
+  bool allowPrivate = false;  // take local-network addresses from web sources too (--allow-private)
+};
 
-// Every source in turn; the exit status: 0, or 1 when a source could not be read.
+// Imports one source in one transaction: all its entries or none. Reports "SOURCE: line N: reason" for
+// each skipped line on `errors`; then, once committed, "SOURCE: added A, merged M, skipped S" on
+// `out`, or, when the store refused, "SOURCE: not written: MESSAGE (0 of N entries)" on `errors`.
+// False when the source could not be read or was not written.
+bool importSource(PoolStore& store, const std::string& source, const IpRegionDb* regions, std::FILE* out,
+                  std::FILE* errors, const ImportSettings& settings = {});
+
+// Every source in turn, each on its own, then "N entries in the pool". The exit status: 0, or 1 when
+// a source could not be read or was not written.
 int runImport(PoolStore& store, const std::vector<std::string>& sources, const IpRegionDb* regions, std::FILE* out,
-              std::FILE* errors);
+              std::FILE* errors, const ImportSettings& settings = {});

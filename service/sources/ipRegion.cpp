@@ -1,8 +1,9 @@
 #include "service/sources/ipRegion.h"
 
-#include <fstream>
 #include <utility>
 #include <vector>
+
+#include "service/sources/localFile.h"
 
 namespace {
 
@@ -14,6 +15,8 @@ constexpr std::uint32_t kSuperBlockBytes = 8;
 constexpr std::uint32_t kIndexBlockBytes = 12;
 constexpr std::uint32_t kCityIdBytes = 4;
 constexpr int kFieldCount = 5;
+// The shipped database is 9 MB; record offsets have 24 bits, so a real one stays far below this.
+constexpr std::size_t kMaxDatabaseBytes = 256 * 1024 * 1024;
 
 std::uint32_t readLittle32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
@@ -70,13 +73,9 @@ std::optional<IpRegion> IpRegionDb::lookup(std::uint32_t address) const {
 }
 
 std::optional<IpRegionDb> loadIpRegionDb(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : -1;
-  if (size < 0) return std::nullopt;  // unreadable, or a folder
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  file.seekg(0);
-  if (!file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) return std::nullopt;
-  IpRegionDb db(std::move(bytes));
+  LocalFile file = readLocalFile(path, kMaxDatabaseBytes);
+  if (!file.ok) return std::nullopt;
+  IpRegionDb db(std::move(file.content));
   if (!db.valid()) return std::nullopt;
   return db;
 }

@@ -1,11 +1,10 @@
 #include "service/sources/poolFile.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 
+#include "service/sources/localFile.h"
 #include "service/store/ipv4.h"
 #include "text/utf8ToGbk.h"
 
@@ -13,6 +12,7 @@ namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr int kFieldCount = 4;
+constexpr std::size_t kMaxPoolFileBytes = 64 * 1024 * 1024;
 
 // One line of the file: a run of consecutive addresses sharing port, region and carrier.
 struct PoolLine {
@@ -100,7 +100,7 @@ std::vector<PoolEntry> interleave(const std::vector<PoolLine>& lines) {
 
 }  // namespace
 
-PoolLoad parsePool(std::string_view utf8Text) {
+PoolLoad parsePool(std::string_view utf8Text, const AddressRule& rule) {
   PoolLoad result;
   result.fileRead = true;
   if (utf8Text.starts_with(kUtf8Bom)) utf8Text.remove_prefix(kUtf8Bom.size());
@@ -127,6 +127,7 @@ PoolLoad parsePool(std::string_view utf8Text) {
     } else {
       problem = parseLine(*gbk, line);
     }
+    if (problem.empty()) problem = refusedAddress(line.first, line.count, rule);
     if (problem.empty() && total + line.count > kMaxPoolEntries) {
       problem = "pool full (" + std::to_string(kMaxPoolEntries) + " entries)";
     }
@@ -142,14 +143,11 @@ PoolLoad parsePool(std::string_view utf8Text) {
 }
 
 PoolLoad loadPool(const std::string& path) {
-  std::error_code error;
-  std::ifstream file;
-  if (std::filesystem::is_regular_file(path, error)) file.open(path, std::ios::binary);
-  std::string content(std::istreambuf_iterator<char>(file), {});
-  if (!file.is_open() || file.bad()) {
+  LocalFile file = readLocalFile(path, kMaxPoolFileBytes);
+  if (!file.ok) {
     PoolLoad result;
-    result.warnings.push_back("cannot read " + path);
+    result.warnings.push_back("cannot read " + path + ": " + file.error);
     return result;
   }
-  return parsePool(content);
+  return parsePool(file.content);
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "service/sources/addressRule.h"
 #include "service/store/poolEntry.h"
 
 // A block line in the file expands to many entries; the pool never grows past this many.
@@ -20,7 +21,7 @@ struct PoolLoad {
 
 // Parses the file's content (UTF-8). Entries come in pool order: the first address of every line in
 // file order, then the second address of every block line, and so on, so that a list of any length
-// mixes regions and carriers.
-PoolLoad parsePool(std::string_view utf8Text);
+// mixes regions and carriers. A line holding an address `rule` refuses is skipped whole.
+PoolLoad parsePool(std::string_view utf8Text, const AddressRule& rule = {});
 
 PoolLoad loadPool(const std::string& path);

@@ -24,12 +24,14 @@ bool isAddressPortLine(std::string_view line) {
 }
 
 // The reason an "address:port" line is unusable, or empty when `proxy` was filled.
-std::string parseAddressPort(std::string_view line, NewProxy& proxy, const IpRegionDb* regions) {
+std::string parseAddressPort(std::string_view line, NewProxy& proxy, const IpRegionDb* regions,
+                             const AddressRule& rule) {
   std::size_t colon = line.rfind(':');
   std::optional<std::uint32_t> address = parseIpv4(line.substr(0, colon));
   if (!address) return "bad address";
   std::optional<std::uint32_t> port = parseDecimal(line.substr(colon + 1), 5);
   if (!port || *port < 1 || *port > 65535) return "bad port";
+  if (std::string refused = refusedAddress(*address, 1, rule); !refused.empty()) return refused;
   proxy.address = formatIpv4(*address);
   proxy.port = static_cast<std::uint16_t>(*port);
   locate(proxy, *address, regions);
@@ -52,7 +54,7 @@ void locate(NewProxy& proxy, std::uint32_t address, const IpRegionDb* regions) {
   proxy.carrier = region->carrier;
 }
 
-ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions) {
+ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions, const AddressRule& rule) {
   ProxyList result;
   // Pool lines go through the pool file's own reader, the other lines blanked so that its line
   // numbers stay those of the whole text.
@@ -73,13 +75,13 @@ ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions) {
     }
     poolLines += '\n';
     NewProxy proxy;
-    if (std::string problem = parseAddressPort(line, proxy, regions); !problem.empty()) {
+    if (std::string problem = parseAddressPort(line, proxy, regions, rule); !problem.empty()) {
       result.problems.push_back("line " + std::to_string(number) + ": " + problem);
       continue;
     }
     result.proxies.push_back(std::move(proxy));
   }
-  PoolLoad pool = parsePool(poolLines);
+  PoolLoad pool = parsePool(poolLines, rule);
   result.problems.insert(result.problems.end(), pool.warnings.begin(), pool.warnings.end());
   std::stable_sort(result.problems.begin(), result.problems.end(),
                    [](const std::string& a, const std::string& b) { return lineNumber(a) < lineNumber(b); });

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "service/sources/addressRule.h"
 #include "service/sources/ipRegion.h"
 #include "service/store/poolStore.h"
 
@@ -15,8 +16,9 @@ struct ProxyList {
   std::vector<std::string> problems;  // "line 12: bad port", one per skipped line
 };
 
-// `regions` may be null (or know nothing): address:port entries then have no region or carrier.
-ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions);
+// `regions` may be null (or know nothing): address:port entries then have no region or carrier. A
+// line holding an address `rule` refuses is reported and skipped.
+ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions, const AddressRule& rule = {});
 
 // Fills in region and carrier from the database; an address it does not know keeps them empty.
 void locate(NewProxy& proxy, std::uint32_t address, const IpRegionDb* regions);

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "service/store/sqliteCalls.h"
+
 namespace {
 
 constexpr char kSchema[] =
@@ -21,64 +23,66 @@ constexpr char kSchema[] =
     " UNIQUE (address, port));"
     "CREATE INDEX IF NOT EXISTS proxies_last_checked ON proxies (last_checked);";
 
-// A prepared statement, finalised when it goes.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
-  ~Statement() { sqlite3_finalize(statement_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
+// A read of a damaged table ends where the damage is, so a damaged store would be served in part:
+// it is refused before anything is read from it.
+void refuseDamaged(sqlite3* db) {
+  constexpr int kFindings = 3;
+  Statement quickCheck(db, "PRAGMA quick_check(3)");
+  std::string findings;
+  for (int found = 0; found < kFindings && quickCheck.step();) {
+    std::string finding = quickCheck.text(0);
+    if (finding == "ok") continue;
+    for (char& c : finding) c = c == '\n' ? ' ' : c;
+    findings += (found++ ? "; " : "") + finding;
+  }
+  if (!findings.empty()) throw StoreError("the store is damaged: " + findings);
+}
 
-  Statement& bind(int at, std::int64_t value) {
-    sqlite3_bind_int64(statement_, at, value);
-    return *this;
+// Runs `call`; false with its message when it failed.
+template <class Call>
+bool reported(std::string& error, Call&& call) {
+  try {
+    call();
+    return true;
+  } catch (const StoreError& failure) {
+    error = failure.what();
+    return false;
   }
-  Statement& bind(int at, std::string_view value) {
-    sqlite3_bind_text(statement_, at, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  // True while there is a row to read.
-  bool step() { return sqlite3_step(statement_) == SQLITE_ROW; }
-  void reset() {
-    sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
-  }
-  std::int64_t integer(int column) { return sqlite3_column_int64(statement_, column); }
-  bool isNull(int column) { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
-  std::string text(int column) {
-    const unsigned char* value = sqlite3_column_text(statement_, column);
-    return value ? std::string(reinterpret_cast<const char*>(value), sqlite3_column_bytes(statement_, column))
-                 : std::string();
-  }
+}
 
- private:
-  sqlite3_stmt* statement_ = nullptr;
-};
-
-void execute(sqlite3* db, const char* sql) {
-  sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+std::size_t rows(sqlite3* db) {
+  Statement select(db, "SELECT COUNT(*) FROM proxies");
+  return select.step() ? static_cast<std::size_t>(select.integer(0)) : 0;
 }
 
 }  // namespace
 
-std::unique_ptr<PoolStore> PoolStore::open(const std::string& path, std::string& error) {
+std::unique_ptr<PoolStore> PoolStore::open(const std::string& path, std::string& error, StoreSettings settings) {
   sqlite3* db = nullptr;
   int status =
       sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
-  if (status == SQLITE_OK) {
-    // The server's checker and a one-shot import may write at the same time: wait for each other.
-    sqlite3_busy_timeout(db, 10000);
-    // WAL: readers see the last commit while the checker writes. NORMAL: a commit survives a crash of
-    // the process (not of the machine) without an fsync per check.
-    status = sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
-  }
-  if (status == SQLITE_OK) status = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
   if (status != SQLITE_OK) {
-    error = db ? sqlite3_errmsg(db) : "out of memory";
+    error = storeMessage(db, status);
     sqlite3_close(db);
     return nullptr;
   }
-  return std::unique_ptr<PoolStore>(new PoolStore(db));
+  try {
+    check(db, sqlite3_busy_timeout(db, settings.busyTimeoutMs));
+    refuseDamaged(db);
+    // WAL: readers see the last commit while the checker writes. NORMAL: a commit survives a crash of
+    // the process (not of the machine) without an fsync per check.
+    execute(db, "PRAGMA journal_mode=WAL");
+    execute(db, "PRAGMA synchronous=NORMAL");
+    execute(db, kSchema);
+  } catch (const StoreError& failure) {
+    int code = sqlite3_errcode(db) & 0xFF;
+    error = code == SQLITE_CORRUPT  ? std::string("the store is damaged: ") + failure.what()
+            : code == SQLITE_NOTADB ? std::string("not a store: ") + failure.what()
+                                    : failure.what();
+    sqlite3_close(db);
+    return nullptr;
+  }
+  return std::unique_ptr<PoolStore>(new PoolStore(db, settings));
 }
 
 PoolStore::~PoolStore() {
@@ -87,7 +91,8 @@ PoolStore::~PoolStore() {
 
 MergeCounts PoolStore::add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now) {
   MergeCounts counts;
-  execute(db_, "BEGIN IMMEDIATE");
+  Transaction transaction(db_);
+  std::size_t held = rows(db_);
   Statement insert(db_,
                    "INSERT INTO proxies (address, port, province, city, carrier, source, first_seen)"
                    " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT (address, port) DO NOTHING");
@@ -96,19 +101,27 @@ MergeCounts PoolStore::add(const std::vector<NewProxy>& proxies, std::string_vie
                    " WHERE address = ?1 AND port = ?2");
   for (const NewProxy& proxy : proxies) {
     insert.bind(1, proxy.address).bind(2, proxy.port).bind(3, proxy.province).bind(4, proxy.city);
-    insert.bind(5, proxy.carrier).bind(6, source).bind(7, now).step();
-    insert.reset();
+    insert.bind(5, proxy.carrier).bind(6, source).bind(7, now).run();
     if (sqlite3_changes(db_) > 0) {
       ++counts.added;
       continue;
     }
     update.bind(1, proxy.address).bind(2, proxy.port).bind(3, proxy.province).bind(4, proxy.city);
-    update.bind(5, proxy.carrier).bind(6, source).step();
-    update.reset();
+    update.bind(5, proxy.carrier).bind(6, source).run();
     ++counts.merged;
   }
-  execute(db_, "COMMIT");
+  if (held + counts.added > settings_.maxEntries) {
+    throw StoreError("the store would hold " + std::to_string(held + counts.added) + " entries, over its cap of " +
+                     std::to_string(settings_.maxEntries) + " (it holds " + std::to_string(held) + ", " +
+                     std::to_string(counts.added) + " would be new)");
+  }
+  transaction.commit();
   return counts;
+}
+
+bool PoolStore::add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now,
+                    MergeCounts& counts, std::string& error) {
+  return reported(error, [&] { counts = add(proxies, source, now); });
 }
 
 std::vector<StoredProxy> PoolStore::all() {
@@ -135,9 +148,16 @@ std::vector<StoredProxy> PoolStore::all() {
   return result;
 }
 
+bool PoolStore::all(std::vector<StoredProxy>& proxies, std::string& error) {
+  return reported(error, [&] { proxies = all(); });
+}
+
 std::size_t PoolStore::count() {
-  Statement select(db_, "SELECT COUNT(*) FROM proxies");
-  return select.step() ? static_cast<std::size_t>(select.integer(0)) : 0;
+  return rows(db_);
+}
+
+bool PoolStore::count(std::size_t& entries, std::string& error) {
+  return reported(error, [&] { entries = rows(db_); });
 }
 
 std::vector<DueProxy> PoolStore::due(std::int64_t now, std::int64_t everySeconds) {
@@ -150,53 +170,54 @@ std::vector<DueProxy> PoolStore::due(std::int64_t now, std::int64_t everySeconds
   return result;
 }
 
+bool PoolStore::due(std::int64_t now, std::int64_t everySeconds, std::vector<DueProxy>& proxies, std::string& error) {
+  return reported(error, [&] { proxies = due(now, everySeconds); });
+}
+
 std::optional<std::int64_t> PoolStore::nextDue(std::int64_t everySeconds) {
   Statement select(db_, "SELECT MIN(last_checked) FROM proxies");
   if (!select.step() || select.isNull(0)) return std::nullopt;
   return select.integer(0) + everySeconds;
 }
 
-void PoolStore::recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now) {
-  Statement update(db_, alive ? "UPDATE proxies SET last_checked = ?2, last_alive = ?2, failures = 0, latency_ms = ?3"
-                                " WHERE id = ?1"
-                              : "UPDATE proxies SET last_checked = ?2, failures = failures + 1 WHERE id = ?1");
-  update.bind(1, id).bind(2, now);
-  if (alive) update.bind(3, latencyMs);
-  update.step();
+bool PoolStore::nextDue(std::int64_t everySeconds, std::optional<std::int64_t>& next, std::string& error) {
+  return reported(error, [&] { next = nextDue(everySeconds); });
+}
+
+void PoolStore::writeChecks(const std::vector<CheckRecord>& records) {
+  Transaction transaction(db_);
+  Statement alive(db_,
+                  "UPDATE proxies SET last_checked = ?2, last_alive = ?2, failures = 0, latency_ms = ?3"
+                  " WHERE id = ?1");
+  Statement failed(db_, "UPDATE proxies SET last_checked = ?2, failures = failures + 1 WHERE id = ?1");
+  for (const CheckRecord& record : records) {
+    if (record.alive) {
+      alive.bind(1, record.id).bind(2, record.checkedAt).bind(3, record.latencyMs).run();
+    } else {
+      failed.bind(1, record.id).bind(2, record.checkedAt).run();
+    }
+  }
+  transaction.commit();
 }
 
 bool PoolStore::recordChecks(const std::vector<CheckRecord>& records, std::string& error) {
-  auto fail = [&] {
-    error = sqlite3_errmsg(db_);
-    if (!sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
-  };
-  if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return fail();
-  sqlite3_stmt* alive = nullptr;
-  sqlite3_stmt* failed = nullptr;
-  bool ok = sqlite3_prepare_v2(db_,
-                               "UPDATE proxies SET last_checked = ?2, last_alive = ?2, failures = 0, latency_ms = ?3"
-                               " WHERE id = ?1",
-                               -1, &alive, nullptr) == SQLITE_OK &&
-            sqlite3_prepare_v2(db_, "UPDATE proxies SET last_checked = ?2, failures = failures + 1 WHERE id = ?1", -1,
-                               &failed, nullptr) == SQLITE_OK;
-  for (std::size_t at = 0; ok && at < records.size(); ++at) {
-    const CheckRecord& record = records[at];
-    sqlite3_stmt* update = record.alive ? alive : failed;
-    sqlite3_bind_int64(update, 1, record.id);
-    sqlite3_bind_int64(update, 2, record.checkedAt);
-    if (record.alive) sqlite3_bind_int64(update, 3, record.latencyMs);
-    ok = sqlite3_step(update) == SQLITE_DONE;
-    sqlite3_reset(update);
-  }
-  if (ok) ok = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-  if (!ok) fail();
-  sqlite3_finalize(alive);
-  sqlite3_finalize(failed);
-  return ok;
+  return reported(error, [&] { writeChecks(records); });
+}
+
+void PoolStore::recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now) {
+  writeChecks({{id, alive, latencyMs, now}});
+}
+
+bool PoolStore::recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now,
+                            std::string& error) {
+  return reported(error, [&] { recordCheck(id, alive, latencyMs, now); });
 }
 
 std::int64_t PoolStore::dataVersion() {
   Statement select(db_, "PRAGMA data_version");
   return select.step() ? select.integer(0) : 0;
+}
+
+bool PoolStore::dataVersion(std::int64_t& version, std::string& error) {
+  return reported(error, [&] { version = dataVersion(); });
 }

@@ -1,8 +1,16 @@
 #pragma once
 // The durable proxy pool: one SQLite file in WAL mode, so readers (the one-shot commands, the
 // server's snapshot rebuilds) never wait on the checker's writes. Texts are UTF-8. Times are Unix
-// seconds, 0 for "never". Each check outcome is its own transaction: a crash loses at most the
-// checks that were in flight.
+// seconds, 0 for "never".
+//
+// Failures: every call comes in a checked form, `[[nodiscard]] bool …(…, std::string& error)`, false
+// with the store's message in `error` ("database or disk is full", "store busy: another process
+// holds it", …); and, for callers with nothing to do on failure but stop, a form without the error
+// parameter that throws StoreError with the same message. Either way a failed write is rolled back
+// whole: nothing of it was written.
+//
+// A write waits for another writer once, at the start of its transaction, at most the busy timeout;
+// nothing after that start waits.
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -12,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "service/store/storeError.h"
 
 struct NewProxy {
   std::string address;  // dotted IPv4
@@ -61,35 +71,54 @@ struct CheckRecord {
   std::int64_t checkedAt = 0;   // Unix seconds
 };
 
+struct StoreSettings {
+  int busyTimeoutMs = 10000;           // how long a write waits for another writer to finish
+  std::size_t maxEntries = 5'000'000;  // an add that would take the store past this is refused whole
+};
+
 class PoolStore {
  public:
-  // Opens or creates the file (":memory:" for a private store); empty with `error` set on failure.
-  static std::unique_ptr<PoolStore> open(const std::string& path, std::string& error);
+  // Opens or creates the file (":memory:" for a private store); empty with `error` set on failure. A
+  // file that fails SQLite's quick check is refused ("the store is damaged: …"), never read in part.
+  static std::unique_ptr<PoolStore> open(const std::string& path, std::string& error, StoreSettings settings = {});
   ~PoolStore();
   PoolStore(const PoolStore&) = delete;
   PoolStore& operator=(const PoolStore&) = delete;
 
-  // One transaction for the whole batch. Duplicates inside the batch merge too.
+  // One transaction for the whole batch. Duplicates inside the batch merge too. Refused whole when the
+  // new entries would take the store past `maxEntries`.
+  [[nodiscard]] bool add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now,
+                         MergeCounts& counts, std::string& error);
   MergeCounts add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now);
 
   // Every entry, in insertion order.
+  [[nodiscard]] bool all(std::vector<StoredProxy>& proxies, std::string& error);
   std::vector<StoredProxy> all();
+  [[nodiscard]] bool count(std::size_t& entries, std::string& error);
   std::size_t count();
 
   // Entries never checked or last checked at least `everySeconds` before `now`.
+  [[nodiscard]] bool due(std::int64_t now, std::int64_t everySeconds, std::vector<DueProxy>& proxies,
+                         std::string& error);
   std::vector<DueProxy> due(std::int64_t now, std::int64_t everySeconds);
   // The earliest time an entry falls due, or empty for an empty store.
+  [[nodiscard]] bool nextDue(std::int64_t everySeconds, std::optional<std::int64_t>& next, std::string& error);
   std::optional<std::int64_t> nextDue(std::int64_t everySeconds);
 
-  // One check's outcome, committed at once.
-  void recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now);
-  // Every record in one transaction. False when nothing was written, with the store's message in `error`.
+  // Every record in one transaction: all written, or none.
   [[nodiscard]] bool recordChecks(const std::vector<CheckRecord>& records, std::string& error);
+  // One check's outcome in a transaction of its own (a batch of one).
+  [[nodiscard]] bool recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now,
+                                 std::string& error);
+  void recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now);
 
   // Changes whenever another connection commits to the file (SQLite's data_version).
+  [[nodiscard]] bool dataVersion(std::int64_t& version, std::string& error);
   std::int64_t dataVersion();
 
  private:
-  explicit PoolStore(sqlite3* db) : db_(db) {}
+  PoolStore(sqlite3* db, StoreSettings settings) : db_(db), settings_(settings) {}
+  void writeChecks(const std::vector<CheckRecord>& records);
   sqlite3* db_;
+  StoreSettings settings_;
 };

@@ -1,12 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "fakeProxies.h"
+#include "service/serviceOptions.h"
 #include "service/sources/fetchSource.h"
 #include "service/sources/importCommand.h"
 #include "service/sources/poolFile.h"
@@ -119,6 +126,52 @@ TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
   EXPECT_EQ(store->all().at(2).source, second);
 }
 
+// A reader must never wait for a writer that may never come: FIFOs, devices, sockets and folders are
+// refused before anything is read.
+TEST(ServiceImport, RefusesASourceThatIsNoRegularFileWithoutBlocking) {
+  TempFolder folder;
+  std::string fifo = folder.file("list.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::string socketPath = folder.file("list.socket");
+  int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::pair<std::string, std::string> cases[] = {{fifo, "not a regular file (a FIFO)"},
+                                                       {socketPath, "not a regular file (a socket)"},
+                                                       {"/dev/null", "not a regular file (a device)"},
+                                                       {folder.file("."), "not a regular file (a folder)"}};
+  for (const auto& [path, reason] : cases) {
+    std::future<SourceContent> reading = std::async(std::launch::async, [&] { return readSource(path); });
+    if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+      ADD_FAILURE() << path << ": still blocked after 10 s";
+      int writer = open(path.c_str(), O_WRONLY | O_NONBLOCK);  // lets a reader stuck on the FIFO go
+      if (writer >= 0) close(writer);
+    }
+    SourceContent content = reading.get();
+    EXPECT_FALSE(content.ok) << path;
+    EXPECT_EQ(content.error, reason) << path;
+  }
+  close(listening);
+}
+
+// One address of each kind, and blocks of two.
+const std::string kMixed =
+    "1.45.3.7:8080\n"
+    "10.0.0.1:80\n"
+    "127.0.0.2:80\n"
+    "0.1.2.3:80\n"
+    "224.0.0.1:80\n"
+    "255.255.255.255:80\n" +
+    utf8(
+        u8"192.168.1.0/30 80 北京 电信\n"
+        u8"192.0.2.7 80 上海 联通\n") +
+    "240.0.0.1:80\n"
+    "100.64.0.1:80\n"
+    "169.254.1.1:80\n" +
+    utf8(u8"27.109.124.0/30 80 上海 联通\n");
+
 // A loopback web server with one page of each kind a source address may give.
 class SourceServer : public testing::Test {
  protected:
@@ -130,6 +183,9 @@ class SourceServer : public testing::Test {
     });
     server.Get("/big.txt", [](const httplib::Request&, httplib::Response& response) {
       response.set_content(std::string(100000, '#'), "text/plain");
+    });
+    server.Get("/mixed.txt", [](const httplib::Request&, httplib::Response& response) {
+      response.set_content(kMixed, "text/plain");
     });
     server.Get("/moved",
                [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/list.txt"); });
@@ -162,6 +218,77 @@ TEST_F(SourceServer, ImportsFromAnAddress) {
   EXPECT_TRUE(importSource(*store, url("/list.txt"), nullptr, out.file, errors.file));
   EXPECT_EQ(out.text(), url("/list.txt") + ": added 2, merged 0, skipped 0\n");
   EXPECT_EQ(store->all().at(0).source, url("/list.txt"));
+}
+
+TEST_F(SourceServer, RefusesAddressesNoHostHasAndThoseOfLocalNetworksFromTheWeb) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  Captured out;
+  Captured errors;
+  EXPECT_TRUE(importSource(*store, url("/mixed.txt"), nullptr, out.file, errors.file));
+  const std::string web = "): refused from a web source (--allow-private takes it)\n";
+  const std::string never = "): never imported\n";
+  const std::string line = url("/mixed.txt") + ": line ";
+  EXPECT_EQ(errors.text(), line + "2: 10.0.0.1 (private" + web + line + "3: 127.0.0.2 (loopback" + web + line +
+                               "4: 0.1.2.3 (this network" + never + line + "5: 224.0.0.1 (multicast" + never + line +
+                               "6: 255.255.255.255 (broadcast" + never + line + "7: 192.168.1.1 (private" + web + line +
+                               "8: 192.0.2.7 (documentation" + web + line + "9: 240.0.0.1 (reserved" + never + line +
+                               "10: 100.64.0.1 (shared" + web + line + "11: 169.254.1.1 (link-local" + web);
+  EXPECT_EQ(out.text(), url("/mixed.txt") + ": added 3, merged 0, skipped 10\n");
+  std::vector<std::string> stored;
+  for (const StoredProxy& proxy : store->all()) stored.push_back(proxy.address);
+  EXPECT_EQ(stored, (std::vector<std::string>{"1.45.3.7", "27.109.124.1", "27.109.124.2"}));
+}
+
+TEST_F(SourceServer, TakesLocalNetworksFromTheWebWhenAllowedAndFromLocalFilesButNeverNoHostsAddresses) {
+  TempFolder folder;
+  const std::string sources[] = {url("/mixed.txt"), folder.write("mixed.txt", kMixed)};
+  for (const ImportSettings settings : {ImportSettings{.allowPrivate = true}, ImportSettings{}}) {
+    for (const std::string& source : sources) {
+      if (!settings.allowPrivate && source.starts_with("http")) continue;  // the test above
+      std::unique_ptr<PoolStore> store = openStore(":memory:");
+      Captured out;
+      Captured errors;
+      EXPECT_TRUE(importSource(*store, source, nullptr, out.file, errors.file, settings));
+      EXPECT_EQ(out.text(), source + ": added 10, merged 0, skipped 4\n");
+      EXPECT_EQ(errors.text(), source + ": line 4: 0.1.2.3 (this network): never imported\n" + source +
+                                   ": line 5: 224.0.0.1 (multicast): never imported\n" + source +
+                                   ": line 6: 255.255.255.255 (broadcast): never imported\n" + source +
+                                   ": line 9: 240.0.0.1 (reserved): never imported\n");
+    }
+  }
+  // The shipped pool's invented and documentation addresses come from a local file: all of them.
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  Captured out;
+  Captured errors;
+  std::string pool = (sourceFolder() / "service" / "pool.txt").string();
+  EXPECT_TRUE(importSource(*store, pool, nullptr, out.file, errors.file));
+  EXPECT_EQ(out.text(), pool + ": added 10772, merged 0, skipped 0\n");
+  EXPECT_EQ(errors.text(), "");
+}
+
+TEST(ServiceOptions, ImportAndServeTakeTheAddressRuleAndTheCap) {
+  std::optional<ServiceOptions> import =
+      parseServiceOptions({"import", "--allow-private", "--max-entries", "1000", "a.txt"}, "");
+  ASSERT_TRUE(import);
+  EXPECT_TRUE(import->allowPrivate);
+  EXPECT_EQ(import->maxEntries, 1000u);
+  std::optional<ServiceOptions> serve = parseServiceOptions({"--max-entries", "7", "--allow-private"}, "");
+  ASSERT_TRUE(serve);
+  EXPECT_TRUE(serve->allowPrivate);
+  EXPECT_EQ(serve->maxEntries, 7u);
+  std::optional<ServiceOptions> defaults = parseServiceOptions({"import", "a.txt"}, "");
+  ASSERT_TRUE(defaults);
+  EXPECT_FALSE(defaults->allowPrivate);
+  EXPECT_EQ(defaults->maxEntries, 5000000u);
+  for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
+           {"import", "--max-entries", "0", "a.txt"},
+           {"import", "--max-entries", "x", "a.txt"},
+           {"import", "--max-entries", "1000000000", "a.txt"},
+           {"import", "a.txt", "--max-entries"},
+           {"check", "--check-url", "http://127.0.0.1/", "--allow-private"},
+           {"check", "--check-url", "http://127.0.0.1/", "--max-entries", "5"}}) {
+    EXPECT_FALSE(parseServiceOptions(bad, "").has_value()) << bad.back();
+  }
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ class CheckedPool : public testing::Test {
     ASSERT_EQ(all.size(), 6u);
     const std::uint32_t latencies[] = {300, 120, 80, 200};
     for (int i = 0; i < 4; ++i) store_->recordCheck(all[i].id, true, latencies[i], 1765000000 + i);
-    for (int i = 0; i < kDeadAfterFailures; ++i) store_->recordCheck(all[4].id, false, 0, 1765000000);
+    for (int i = 0; i < 3; ++i) store_->recordCheck(all[4].id, false, 0, 1765000000);  // dead
     snapshot_ = buildSnapshot(store_->all(), true);
   }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "service/store/addressPolicy.h"
+#include "service/store/ipv4.h"
 #include "service/store/poolStore.h"
 #include "service_testing.h"
 
@@ -100,6 +102,167 @@ TEST(ServiceStore, SeesCommitsOfAnotherConnectionAndReportsAFileItCannotOpen) {
   std::string error;
   EXPECT_FALSE(PoolStore::open("/nonexistent-folder/x/pool.db", error));
   EXPECT_FALSE(error.empty());
+}
+
+TEST(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
+  TempFolder folder;
+  std::string path = folder.file("pool.db");
+  std::string error;
+  std::unique_ptr<PoolStore> store = PoolStore::open(path, error, {.busyTimeoutMs = 200});
+  ASSERT_TRUE(store) << error;
+  store->add({proxy("127.0.0.1", 1), proxy("127.0.0.1", 2), proxy("127.0.0.1", 3)}, "t", 0);
+  std::vector<StoredProxy> before = store->all();
+  ASSERT_TRUE(store->recordChecks({{before[0].id, true, 30, 500}, {before[1].id, false, 0, 500}}, error)) << error;
+  std::vector<StoredProxy> after = store->all();
+  EXPECT_EQ(after[0].latencyMs, 30u);
+  EXPECT_EQ(after[0].lastAlive, 500);
+  EXPECT_EQ(after[1].failures, 1);
+  EXPECT_EQ(after[2].lastChecked, 0) << "not in the batch";
+
+  // Another writer holds the store: the batch waits once, then nothing of it is written.
+  sqlite3* holder = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE proxies SET failures = 9", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::vector<StoredProxy> during;
+  ASSERT_TRUE(store->all(during, error)) << "a reader never waits on a writer: " << error;
+  EXPECT_EQ(during[1].failures, 1) << "the writer's uncommitted change is not seen";
+  EXPECT_FALSE(store->recordChecks({{before[2].id, true, 10, 600}, {before[1].id, false, 0, 600}}, error));
+  EXPECT_EQ(error, "store busy: another process holds it");
+  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(holder);
+  std::vector<StoredProxy> unchanged = store->all();
+  EXPECT_EQ(unchanged[2].lastChecked, 0);
+  EXPECT_EQ(unchanged[1].failures, 1);
+}
+
+// Each block at its edges: the address before it, its first and last, the one after.
+TEST(ServiceAddressPolicy, ClassifiesEveryBlockToItsEdges) {
+  struct Kind {
+    const char* name;
+    bool fromFile, fromWeb, fromWebAllowed, contact;
+  };
+  const Kind kinds[] = {
+      {"global", true, true, true, true},           {"private", true, false, true, true},
+      {"shared", true, false, true, true},          {"loopback", true, false, true, true},
+      {"link-local", true, false, true, true},      {"protocol assignments", true, false, true, true},
+      {"documentation", true, false, true, false},  {"benchmarking", true, false, true, false},
+      {"this network", false, false, false, false}, {"multicast", false, false, false, false},
+      {"reserved", false, false, false, false},     {"broadcast", false, false, false, false},
+  };
+  const std::pair<const char*, const char*> addresses[] = {
+      {"0.0.0.0", "this network"},
+      {"0.255.255.255", "this network"},
+      {"1.0.0.0", "global"},
+      {"9.255.255.255", "global"},
+      {"10.0.0.0", "private"},
+      {"10.255.255.255", "private"},
+      {"11.0.0.0", "global"},
+      {"100.63.255.255", "global"},
+      {"100.64.0.0", "shared"},
+      {"100.127.255.255", "shared"},
+      {"100.128.0.0", "global"},
+      {"126.255.255.255", "global"},
+      {"127.0.0.0", "loopback"},
+      {"127.255.255.255", "loopback"},
+      {"128.0.0.0", "global"},
+      {"169.253.255.255", "global"},
+      {"169.254.0.0", "link-local"},
+      {"169.254.255.255", "link-local"},
+      {"169.255.0.0", "global"},
+      {"172.15.255.255", "global"},
+      {"172.16.0.0", "private"},
+      {"172.31.255.255", "private"},
+      {"172.32.0.0", "global"},
+      {"191.255.255.255", "global"},
+      {"192.0.0.0", "protocol assignments"},
+      {"192.0.0.255", "protocol assignments"},
+      {"192.0.1.0", "global"},
+      {"192.0.1.255", "global"},
+      {"192.0.2.0", "documentation"},
+      {"192.0.2.255", "documentation"},
+      {"192.0.3.0", "global"},
+      {"192.167.255.255", "global"},
+      {"192.168.0.0", "private"},
+      {"192.168.255.255", "private"},
+      {"192.169.0.0", "global"},
+      {"198.17.255.255", "global"},
+      {"198.18.0.0", "benchmarking"},
+      {"198.19.255.255", "benchmarking"},
+      {"198.20.0.0", "global"},
+      {"198.51.99.255", "global"},
+      {"198.51.100.0", "documentation"},
+      {"198.51.100.255", "documentation"},
+      {"198.51.101.0", "global"},
+      {"203.0.112.255", "global"},
+      {"203.0.113.0", "documentation"},
+      {"203.0.113.255", "documentation"},
+      {"203.0.114.0", "global"},
+      {"223.255.255.255", "global"},
+      {"224.0.0.0", "multicast"},
+      {"239.255.255.255", "multicast"},
+      {"240.0.0.0", "reserved"},
+      {"255.255.255.254", "reserved"},
+      {"255.255.255.255", "broadcast"},
+  };
+  for (const auto& [text, kindName] : addresses) {
+    std::uint32_t address = parseIpv4(text).value();
+    const Kind* kind = nullptr;
+    for (const Kind& candidate : kinds) {
+      if (std::string_view(candidate.name) == kindName) kind = &candidate;
+    }
+    ASSERT_TRUE(kind) << kindName;
+    EXPECT_EQ(classifyIpv4(address).name, kind->name) << text;
+    EXPECT_EQ(mayImport(address, false, false), kind->fromFile) << text;
+    EXPECT_EQ(mayImport(address, false, true), kind->fromFile) << text;
+    EXPECT_EQ(mayImport(address, true, false), kind->fromWeb) << text;
+    EXPECT_EQ(mayImport(address, true, true), kind->fromWebAllowed) << text;
+    EXPECT_EQ(mayContact(address), kind->contact) << text;
+  }
+}
+
+// The counts are written out: a test reading the constant would move with it.
+TEST(ServiceSnapshot, AnEntryIsFailingAfterOneOrTwoFailedChecksAndDeadAfterThree) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  const char* names[] = {"one", "two", "three", "four"};
+  std::vector<NewProxy> proxies;
+  for (int i = 0; i < 4; ++i) proxies.push_back(proxy("1.45.0.1", static_cast<std::uint16_t>(80 + i), names[i]));
+  store->add(proxies, "t", 0);
+  std::vector<StoredProxy> all = store->all();
+  for (int i = 0; i < 4; ++i) {
+    for (int failure = 0; failure <= i; ++failure) store->recordCheck(all[i].id, false, 0, 1000 + failure);
+  }
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store->all(), true);
+  EXPECT_TRUE(snapshot->served.empty());
+  EXPECT_EQ(snapshot->total.failing, 2u);
+  EXPECT_EQ(snapshot->total.dead, 2u);
+  for (const HealthCount& region : snapshot->byRegion) {
+    bool dead = region.name == "three" || region.name == "four";
+    EXPECT_EQ(region.dead, dead ? 1u : 0u) << region.name;
+    EXPECT_EQ(region.failing, dead ? 0u : 1u) << region.name;
+  }
+}
+
+// Enough entries that an unstable sort would reorder equals (small ranges sort stably by insertion).
+TEST(ServiceSnapshot, ServesEqualLatenciesInTheOrderTheEntriesCame) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  std::vector<NewProxy> proxies;
+  for (int i = 0; i < 90; ++i) proxies.push_back(proxy("1.45.0.1", static_cast<std::uint16_t>(1000 + i)));
+  store->add(proxies, "t", 0);
+  std::vector<StoredProxy> all = store->all();
+  std::vector<std::string> expected[3];
+  for (int i = 0; i < 90; ++i) {
+    int latency = (i * 7) % 3;  // 0, 1, 2, 0, … in insertion order
+    store->recordCheck(all[i].id, true, static_cast<std::uint32_t>(40 + latency * 10), 1000);
+    expected[latency].push_back(std::to_string(1000 + i));
+  }
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store->all(), true);
+  std::vector<std::string> served;
+  for (const PoolEntry& entry : snapshot->served) served.push_back(std::to_string(entry.port));
+  std::vector<std::string> fastestFirst = expected[0];
+  fastestFirst.insert(fastestFirst.end(), expected[1].begin(), expected[1].end());
+  fastestFirst.insert(fastestFirst.end(), expected[2].begin(), expected[2].end());
+  EXPECT_EQ(served, fastestFirst);
 }
 
 }  // namespace
