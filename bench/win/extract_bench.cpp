@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <string>
 
+#include "app/extractHandler.h"
+#include "app/extractQuery.h"
 #include "app/mainWindow.h"
 #include "app/startup.h"
 #include "benchTiming.h"
 #include "buildConfig.h"
-#include "app/extractHandler.h"
-#include "app/extractQuery.h"
 #include "skin/engine.h"
 #include "toolkit/controls.h"
 

@@ -1,8 +1,8 @@
 // Start-up: process start to the first paint of the skinned main window, and the working set
 // after start, beside a plain unskinned window program (this program in --plain mode).
 // Usage: startup_bench <quorvelip.exe>
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <cstring>
@@ -30,8 +30,7 @@ int runPlainWindow() {
   RegisterClassA(&plain);
   HWND window = CreateWindowExA(0, "QvPlainBench", "Plain bench window", WS_POPUP | WS_VISIBLE, 100, 100, 467, 292,
                                 nullptr, nullptr, plain.hInstance, nullptr);
-  CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE, 16, 224, 72, 40, window, nullptr, plain.hInstance,
-                  nullptr);
+  CreateWindowExA(0, "BUTTON", "OK", WS_CHILD | WS_VISIBLE, 16, 224, 72, 40, window, nullptr, plain.hInstance, nullptr);
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   return 0;

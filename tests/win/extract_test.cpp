@@ -3,8 +3,8 @@
 // (winsock2 before windows.h)
 #include <gtest/gtest.h>
 
-#include "buildConfig.h"
 #include "app/extractHandler.h"
+#include "buildConfig.h"
 #include "support/boxWatcher.h"
 #include "support/mainWindowFixture.h"
 #include "toolkit/controls.h"

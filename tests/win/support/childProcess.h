@@ -12,10 +12,9 @@ using ChildScenario = std::function<int()>;
 bool registerChildScenario(const char* name, ChildScenario scenario);
 int runChildScenario(const char* name);
 
-#define QV_CHILD_SCENARIO(name)                                                     \
-  static int childScenario_##name();                                                \
-  static const bool childScenarioRegistered_##name =                                \
-      registerChildScenario(#name, childScenario_##name);                           \
+#define QV_CHILD_SCENARIO(name)                                                                          \
+  static int childScenario_##name();                                                                     \
+  static const bool childScenarioRegistered_##name = registerChildScenario(#name, childScenario_##name); \
   static int childScenario_##name()
 
 struct ChildResult {
