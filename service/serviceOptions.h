@@ -2,6 +2,8 @@
 // The service's command line:
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
 //                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T]
+//                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
+//                     [--max-per-client N] [--max-connections N] [--threads N]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
@@ -26,6 +28,14 @@ struct ServiceOptions {
   std::size_t parallel = 256;
   std::int64_t timeoutMs = 5000;
   std::int64_t recheckEverySeconds = 600;
+  // The HTTP front's deadlines and caps (httpServer.h says what each bounds).
+  std::int64_t headTimeoutMs = 10000;
+  std::int64_t idleTimeoutMs = 5000;
+  std::size_t maxHeadBytes = 16 * 1024;
+  std::size_t maxUrlBytes = 8 * 1024;
+  std::size_t maxPerClient = 64;
+  std::size_t maxConnections = 10000;
+  std::size_t threads = 1;
   std::vector<std::string> sources;  // import
   bool help = false;
 };
@@ -43,6 +53,13 @@ inline constexpr char kServiceUsage[] =
     "  --parallel N       checks in flight at once (default 256)\n"
     "  --timeout T        time allowed for one check (default 5s)\n"
     "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
+    "  --head-timeout T   time for a request's whole head, slow sending included (default 10s)\n"
+    "  --idle-timeout T   time a kept-alive connection may wait for its next request (default 5s)\n"
+    "  --max-head-bytes N size of a request's head, 1 KiB to 1 MiB; 431 beyond (default 16384)\n"
+    "  --max-url-bytes N  size of a request's target, 256 B to 1 MiB; 414 beyond (default 8192)\n"
+    "  --max-per-client N open connections from one address; 127.0.0.1 and ::1 exempt (default 64)\n"
+    "  --max-connections N  open connections in all (default 10000)\n"
+    "  --threads N        event loops serving HTTP, 1 to 16 (default 1)\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <httplib.h>
 
 #include <cstdio>
 #include <memory>
@@ -124,15 +123,14 @@ class SourceServer : public testing::Test {
  protected:
   std::string url(const std::string& path) const { return server_.url(path); }
 
-  LoopbackServer server_{[](httplib::Server& server) {
-    server.Get("/list.txt", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content("1.45.3.7:8080\n27.109.124.1:3128\n", "text/plain");
-    });
-    server.Get("/big.txt", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content(std::string(100000, '#'), "text/plain");
-    });
-    server.Get("/moved",
-               [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/list.txt"); });
+  LoopbackServer server_{[](const HttpRequest& request) {
+    auto text = [](std::string body) {
+      return HttpAnswer{200, "text/plain", std::make_shared<const std::string>(std::move(body)), {}};
+    };
+    if (request.target == "/list.txt") return text("1.45.3.7:8080\n27.109.124.1:3128\n");
+    if (request.target == "/big.txt") return text(std::string(100000, '#'));
+    if (request.target == "/moved") return HttpAnswer{302, "text/plain", nullptr, "Location: /list.txt\r\n"};
+    return HttpAnswer{404, "text/plain", nullptr, {}};
   }};
 };
 
