@@ -35,7 +35,7 @@ struct ServiceOptions {
   std::size_t maxUrlBytes = 8 * 1024;
   std::size_t maxPerClient = 64;
   std::size_t maxConnections = 10000;
-  std::size_t threads = 1;
+  std::size_t threads = 0;           // 0: one per core
   std::vector<std::string> sources;  // import
   bool help = false;
 };
@@ -59,7 +59,7 @@ inline constexpr char kServiceUsage[] =
     "  --max-url-bytes N  size of a request's target, 256 B to 1 MiB; 414 beyond (default 8192)\n"
     "  --max-per-client N open connections from one address; 127.0.0.1 and ::1 exempt (default 64)\n"
     "  --max-connections N  open connections in all (default 10000)\n"
-    "  --threads N        event loops serving HTTP, 1 to 16 (default 1)\n"
+    "  --threads N        event loops serving HTTP, 1 to 16 (default: one per core)\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.

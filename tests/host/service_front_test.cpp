@@ -15,6 +15,7 @@
 #include "rawHttp.h"
 #include "service/serve/listPage.h"
 #include "service/serve/routes.h"
+#include "service/serviceOptions.h"
 #include "service_testing.h"
 #include "tests/soak/badRequests.h"
 
@@ -100,6 +101,7 @@ TEST_F(ServiceFront, AnswersGetAndHeadOnlyAndNamesThemToOtherMethods) {
 void holdSlowClients(bool trickle) {
   ServerLimits limits;
   limits.headTimeoutMs = 2000;
+  limits.threads = 2;  // as on the 2-core machines: connections dealt out between two loops
   LoopbackServer server(serviceRoutes(shippedPool()), limits);
   std::vector<RawClient> slow;
   for (int i = 0; i < 256; ++i) {
@@ -255,6 +257,7 @@ TEST(ServiceFrontCaps, HeadsAndTargetsPastTheirCapsAreRefusedAndCounted) {
 TEST(ServiceFrontMalformed, EveryKindOfBadRequestGetsItsAnswerAndTheServerCarriesOn) {
   ServerLimits limits;
   limits.headTimeoutMs = soak::kBadRequestHeadTimeoutMs;
+  limits.threads = 2;
   LoopbackServer server(serviceRoutes(shippedPool()), limits);
   constexpr int kThreads = 4;
   constexpr int kEach = 50;
@@ -281,6 +284,39 @@ TEST(ServiceFrontMalformed, EveryKindOfBadRequestGetsItsAnswerAndTheServerCarrie
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_EQ(server.openConnections(), 0u) << "a connection left behind";
+}
+
+TEST(ServiceFrontOptions, ReadsTheDeadlinesAndCapsAndRefusesThemOutOfRange) {
+  std::optional<ServiceOptions> given = parseServiceOptions(
+      {"--head-timeout", "2s", "--idle-timeout", "500ms", "--max-head-bytes", "4096", "--max-url-bytes", "1024",
+       "--max-per-client", "8", "--max-connections", "100", "--threads", "2"},
+      "");
+  ASSERT_TRUE(given);
+  EXPECT_EQ(given->headTimeoutMs, 2000);
+  EXPECT_EQ(given->idleTimeoutMs, 500);
+  EXPECT_EQ(given->maxHeadBytes, 4096u);
+  EXPECT_EQ(given->maxUrlBytes, 1024u);
+  EXPECT_EQ(given->maxPerClient, 8u);
+  EXPECT_EQ(given->maxConnections, 100u);
+  EXPECT_EQ(given->threads, 2u);
+  std::optional<ServiceOptions> defaults = parseServiceOptions({}, "");
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->headTimeoutMs, 10000);
+  EXPECT_EQ(defaults->idleTimeoutMs, 5000);
+  EXPECT_EQ(defaults->maxPerClient, 64u);
+  EXPECT_EQ(defaults->maxConnections, 10000u);
+  for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
+           {"--head-timeout", "0"},
+           {"--idle-timeout", "11m"},
+           {"--max-head-bytes", "1023"},
+           {"--max-url-bytes", "2000000"},
+           {"--max-per-client", "0"},
+           {"--max-connections", "x"},
+           {"--threads", "17"},
+           {"check", "--check-url", "http://127.0.0.1:9/", "--head-timeout", "1s"},
+           {"import", "--max-connections", "5", "a.txt"}}) {
+    EXPECT_FALSE(parseServiceOptions(bad, "")) << bad.front() << " " << bad.back();
+  }
 }
 
 }  // namespace
