@@ -86,19 +86,10 @@ Timing timeQueries(int port) {
   return summarise(samples);
 }
 
-template <typename Install>
-Timing timeServer(Install install) {
-  httplib::Server server;
-  server.set_tcp_nodelay(true);  // as the service does
-  install(server);
-  int port = server.bind_to_any_port("127.0.0.1");
-  std::thread listener([&] { server.listen_after_bind(); });
-  while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  timeQueries(port);  // warm-up
-  Timing timing = timeQueries(port);
-  server.stop();
-  listener.join();
-  return timing;
+Timing timeServer(LoopbackServer::Answer answer) {
+  LoopbackServer server(std::move(answer));
+  timeQueries(server.port());  // warm-up
+  return timeQueries(server.port());
 }
 
 long residentKb(pid_t pid) {
@@ -212,15 +203,11 @@ int main(int argc, char** argv) {
 
   // Today: the pool file read into memory, answered straight from the vector.
   PoolLoad baselinePool = parsePool(utf8);
-  Timing baseline = timeServer([&](httplib::Server& server) {
-    server.Get("/mo\\.php", [&](const httplib::Request& request, httplib::Response& response) {
-      std::string_view target = request.target;
-      std::size_t question = target.find('?');
-      Reply reply =
-          answerExtraction(baselinePool.entries, question == std::string_view::npos ? "" : target.substr(question + 1));
-      response.status = reply.status;
-      response.set_content(reply.body, kPageContentType);
-    });
+  Timing baseline = timeServer([&](const HttpRequest& request) {
+    std::size_t question = request.target.find('?');
+    Reply reply = answerExtraction(baselinePool.entries,
+                                   question == std::string_view::npos ? "" : request.target.substr(question + 1));
+    return HttpAnswer{reply.status, kPageContentType, std::make_shared<const std::string>(std::move(reply.body)), {}};
   });
 
   // Now: the same entries in the store, every one checked alive with its own latency, served from
@@ -239,7 +226,7 @@ int main(int argc, char** argv) {
   SnapshotHolder snapshot;
   snapshot.set(buildSnapshot(store->all(), true));
   double buildMs = nowMs() - buildStart;
-  Timing ours = timeServer([&](httplib::Server& server) { installRoutes(server, snapshot, {}); });
+  Timing ours = timeServer(serviceRoutes(snapshot));
   std::printf("mo.php, %d entries, %d requests (program's default query, region+carrier, 1000 entries):\n", kEntries,
               kRequests);
   std::printf("  in-memory pool (today)   median %.3f ms (min %.3f, max %.3f)\n", baseline.median, baseline.min,

@@ -8,6 +8,23 @@ namespace {
 constexpr int kHttpPort = 80;
 constexpr std::size_t kMaxParallel = 10000;
 constexpr std::int64_t kMaxTimeoutMs = 10 * 60 * 1000;
+constexpr std::size_t kMaxBytesCap = 1024 * 1024;
+constexpr std::size_t kMaxConnectionsCap = 1000000;
+
+// The HTTP front's numeric caps, each with its range.
+struct SizeOption {
+  std::string_view name;
+  std::size_t ServiceOptions::*field;
+  std::size_t least;
+  std::size_t most;
+};
+constexpr SizeOption kSizeOptions[] = {
+    {"--max-head-bytes", &ServiceOptions::maxHeadBytes, 1024, kMaxBytesCap},
+    {"--max-url-bytes", &ServiceOptions::maxUrlBytes, 256, kMaxBytesCap},
+    {"--max-per-client", &ServiceOptions::maxPerClient, 1, kMaxConnectionsCap},
+    {"--max-connections", &ServiceOptions::maxConnections, 1, kMaxConnectionsCap},
+    {"--threads", &ServiceOptions::threads, 1, 16},
+};
 
 std::optional<int> portNumber(std::string_view text) {
   std::optional<std::uint32_t> value = parseDecimal(text, 5);
@@ -48,15 +65,25 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     options.maxEntries = *cap;
     return true;
   }
-  if (option == "--timeout" || option == "--recheck-every") {
+  for (const SizeOption& size : kSizeOptions) {
+    if (option != size.name) continue;
+    std::optional<std::uint32_t> number = parseDecimal(value, 7);
+    if (!number || *number < size.least || *number > size.most) return false;
+    options.*size.field = *number;
+    return true;
+  }
+  if (option == "--timeout" || option == "--recheck-every" || option == "--head-timeout" ||
+      option == "--idle-timeout") {
     std::optional<std::int64_t> duration = parseDuration(value);
     if (!duration) return false;
-    if (option == "--timeout") {
-      if (*duration > kMaxTimeoutMs) return false;
-      options.timeoutMs = *duration;
-    } else {
+    if (option == "--recheck-every") {
       options.recheckEverySeconds = (*duration + 999) / 1000;
+      return true;
     }
+    if (*duration > kMaxTimeoutMs) return false;
+    (option == "--timeout"        ? options.timeoutMs
+     : option == "--head-timeout" ? options.headTimeoutMs
+                                  : options.idleTimeoutMs) = *duration;
     return true;
   }
   if (option == "--check-url") {

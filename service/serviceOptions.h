@@ -3,6 +3,8 @@
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
 //                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T]
 //                     [--allow-private] [--max-entries N]
+//                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
+//                     [--max-per-client N] [--max-connections N] [--threads N]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
@@ -29,7 +31,15 @@ struct ServiceOptions {
   std::int64_t recheckEverySeconds = 600;
   bool allowPrivate = false;           // local-network addresses from web sources too (serve, import)
   std::size_t maxEntries = 5'000'000;  // the store's cap (serve, import)
-  std::vector<std::string> sources;    // import
+  // The HTTP front's deadlines and caps (httpServer.h says what each bounds).
+  std::int64_t headTimeoutMs = 10000;
+  std::int64_t idleTimeoutMs = 5000;
+  std::size_t maxHeadBytes = 16 * 1024;
+  std::size_t maxUrlBytes = 8 * 1024;
+  std::size_t maxPerClient = 64;
+  std::size_t maxConnections = 10000;
+  std::size_t threads = 0;           // 0: one per core
+  std::vector<std::string> sources;  // import
   bool help = false;
 };
 
@@ -48,6 +58,13 @@ inline constexpr char kServiceUsage[] =
     "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
     "  --allow-private    take private, loopback and link-local addresses from web sources too\n"
     "  --max-entries N    refuse an import that would take the store past N entries (default 5000000)\n"
+    "  --head-timeout T   time for a request's whole head, slow sending included (default 10s)\n"
+    "  --idle-timeout T   time a kept-alive connection may wait for its next request (default 5s)\n"
+    "  --max-head-bytes N size of a request's head, 1 KiB to 1 MiB; 431 beyond (default 16384)\n"
+    "  --max-url-bytes N  size of a request's target, 256 B to 1 MiB; 414 beyond (default 8192)\n"
+    "  --max-per-client N open connections from one address; 127.0.0.1 and ::1 exempt (default 64)\n"
+    "  --max-connections N  open connections in all (default 10000)\n"
+    "  --threads N        event loops serving HTTP, 1 to 16 (default: one per core)\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.

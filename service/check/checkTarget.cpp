@@ -1,7 +1,5 @@
 #include "service/check/checkTarget.h"
 
-#include <httplib.h>
-
 #include "service/check/checker.h"
 
 namespace {
@@ -31,22 +29,4 @@ std::optional<std::string> answerCheck(std::string_view rawQuery) {
   }
   if (!token || !isHexToken(*token)) return std::nullopt;
   return checkTargetAnswer(*token);
-}
-
-void installCheckTarget(httplib::Server& server) {
-  auto handler = [](const httplib::Request& request, httplib::Response& response) {
-    std::string_view target = request.target;
-    std::size_t question = target.find('?');
-    std::optional<std::string> answer =
-        answerCheck(question == std::string_view::npos ? std::string_view() : target.substr(question + 1));
-    response.set_header("Cache-Control", "no-store");
-    if (!answer) {
-      response.status = 400;
-      response.set_content("bad check token\n", "text/plain");
-      return;
-    }
-    response.status = 200;
-    response.set_content(*answer, "text/plain");
-  };
-  server.Get(kCheckPath, handler);
 }

@@ -1,18 +1,12 @@
 #pragma once
 // The target side of the live check: any quorvelip-service answers GET /check?token=X with
-// checkTargetAnswer(X), so one service can check proxies for another.
+// checkTargetAnswer(X) (the route is the HTTP front's, in service/serve/routes.*), so one service can
+// check proxies for another.
 #include <optional>
 #include <string>
 #include <string_view>
-
-namespace httplib {
-class Server;
-}
 
 // The answer body to a check request with this raw query string (the text after "?"), or nothing
 // when the query does not hold exactly one `token` of 1 to kMaxCheckTokenLength hex digits. Other keys
 // are ignored, so a check URL may carry a query of its own.
 std::optional<std::string> answerCheck(std::string_view rawQuery);
-
-// Routes GET and HEAD of kCheckPath: 200 with the answer as text/plain, never cached, or 400.
-void installCheckTarget(httplib::Server& server);

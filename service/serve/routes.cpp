@@ -1,14 +1,14 @@
 #include "service/serve/routes.h"
 
-#include <httplib.h>
-
 #include <string>
 
 #include "protocol/extractPage.h"
 #include "service/check/checkTarget.h"
+#include "service/check/checker.h"
 #include "service/serve/extractRequest.h"
 #include "service/serve/filterPool.h"
 #include "service/serve/listPage.h"
+#include "service/serve/percentDecode.h"
 #include "service/serve/proxyApi.h"
 
 namespace {
@@ -16,16 +16,27 @@ namespace {
 constexpr int kOk = 200;
 constexpr int kBadRequest = 400;
 constexpr int kNotFound = 404;
+constexpr int kMethodNotAllowed = 405;
+constexpr int kContentTooLarge = 413;
 constexpr int kUriTooLong = 414;
+constexpr int kHeadTooLarge = 431;
+constexpr char kJsonType[] = "application/json";
+constexpr char kPlainType[] = "text/plain";
+constexpr std::string_view kFirstApiQuery = "count=20";
+static_assert(kDefaultApiCount == 20, "kFirstApiQuery spells out the default count");
 
-// httplib routes by regular expression: the page path matches as it stands.
-std::string literalPattern(std::string_view path) {
-  std::string pattern;
-  for (char c : path) {
-    if (c == '.') pattern += '\\';
-    pattern += c;
-  }
-  return pattern;
+HttpAnswer pageAnswer(Reply reply) {
+  return {reply.status, kPageContentType, std::make_shared<const std::string>(std::move(reply.body)), {}};
+}
+
+// The path of a target, percent escapes decoded as a browser may send them ("/mo%2Ephp").
+std::string_view pathOf(std::string_view target, std::string& decoded) {
+  std::string_view path = target.substr(0, target.find('?'));
+  if (path.find('%') == std::string_view::npos) return path;
+  std::optional<Text> plain = percentDecode(path);
+  if (!plain || plain->find('+') != std::string::npos) return path;
+  decoded = std::move(*plain);
+  return decoded;
 }
 
 Text inQuotes(std::string_view key) {
@@ -63,8 +74,8 @@ Text problemNotice(const ParsedQuery& parsed) {
 //   number, a port that is not empty and not 1 to 65535;
 // - 414 with an empty list for a query longer than kMaxQueryBytes.
 // A region, leading part or carrier that matches nothing is not malformed: 200 with an empty list.
-// The HTTP layer answers the rest through answerFailure: 404 for any other path, 414 for a request
-// line beyond httplib's own 8192-byte limit, 400 for a request it cannot read.
+// The rest are answerFailure's pages: 404 for any other path, and those of the HTTP front's refusals
+// (a target or head beyond its caps, a body, a method other than GET and HEAD, an unreadable request).
 Reply answerExtraction(const std::vector<PoolEntry>& pool, std::string_view rawQuery) {
   ParsedQuery parsed = parseExtractQuery(rawQuery);
   if (parsed.problem != QueryProblem::kNone) {
@@ -87,39 +98,67 @@ Reply answerFailure(int status) {
     notice = "页面不存在。";
   } else if (status == kUriTooLong) {
     notice = "请求太长。";
+  } else if (status == kMethodNotAllowed) {
+    notice = "只接受 GET 和 HEAD 请求。";
+  } else if (status == kContentTooLarge) {
+    notice = "请求体太大：最多 1024 字节。";
+  } else if (status == kHeadTooLarge) {
+    notice = "请求头太大。";
   } else {
     notice = "请求无法处理（HTTP " + std::to_string(status) + "）。";
   }
   return {status, renderListPage({}, notice)};
 }
 
-void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status) {
-  // The raw target, not request.params: httplib's decoding turns "%uXXXX" into UTF-8 and lets a
-  // malformed "%" through silently, and the filters need exactly the GBK bytes the program sent.
-  server.Get(literalPattern(protocol::kExtractPath), [&snapshot](const httplib::Request& request,
-                                                                 httplib::Response& response) {
-    std::string_view target = request.target;
-    std::size_t question = target.find('?');
-    std::shared_ptr<const PoolSnapshot> pool = snapshot.get();
-    Reply reply = answerExtraction(pool->served, question == std::string_view::npos ? "" : target.substr(question + 1));
-    response.status = reply.status;
-    response.set_content(reply.body, kPageContentType);
-  });
-  server.Get(kProxyApiPath, [&snapshot](const httplib::Request& request, httplib::Response& response) {
-    JsonReply reply = answerProxyApi(*snapshot.get(), request.params);
-    response.status = reply.status;
-    response.set_content(reply.body, "application/json");
-  });
-  server.Get(kStatusPath, [&snapshot, status](const httplib::Request&, httplib::Response& response) {
-    response.set_content(renderStatusPage(*snapshot.get(), status), kStatusContentType);
-  });
-  installCheckTarget(server);
-  // Statuses httplib sets itself (unknown path, over-long request line) come without a body.
-  server.set_error_handler(
-      httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
-        if (!response.body.empty()) return httplib::Server::HandlerResponse::Unhandled;
-        Reply reply = answerFailure(response.status);
-        response.set_content(reply.body, kPageContentType);
-        return httplib::Server::HandlerResponse::Handled;
-      }));
+HttpAnswer refusalAnswer(int status) {
+  HttpAnswer answer = pageAnswer(answerFailure(status));
+  if (status == kMethodNotAllowed) answer.headers = "Allow: GET, HEAD\r\n";
+  return answer;
+}
+
+HttpAnswer checkTargetRoute(std::string_view rawQuery) {
+  std::optional<std::string> answer = answerCheck(rawQuery);
+  HttpAnswer reply{answer ? kOk : kBadRequest, kPlainType,
+                   std::make_shared<const std::string>(answer ? std::move(*answer) : "bad check token\n"),
+                   "Cache-Control: no-store\r\n"};
+  return reply;
+}
+
+ServiceRoutes::ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters)
+    : snapshot_(snapshot), status_(std::move(status)), counters_(counters) {}
+
+HttpAnswer ServiceRoutes::answer(const HttpRequest& request) const {
+  // The raw query, decoded by each answer itself: the filters need exactly the GBK bytes the program sent.
+  std::size_t question = request.target.find('?');
+  std::string_view query = question == std::string_view::npos ? "" : request.target.substr(question + 1);
+  std::string decoded;
+  std::string_view path = pathOf(request.target, decoded);
+  if (path == protocol::kExtractPath) return pageAnswer(answerExtraction(snapshot_.get()->served, query));
+  if (path == kProxyApiPath) {
+    // What most scripts ask is the same for every request until the snapshot changes.
+    if (query.empty() || query == kFirstApiQuery) return {kOk, kJsonType, kept(snapshot_.get())->firstApiAnswer, {}};
+    JsonReply reply = answerProxyApiQuery(*snapshot_.get(), query);
+    return {reply.status, kJsonType, std::make_shared<const std::string>(std::move(reply.body)), {}};
+  }
+  if (path == kStatusPath) {
+    std::shared_ptr<const Kept> kept = this->kept(snapshot_.get());
+    return {
+        kOk, kStatusContentType, std::make_shared<const std::string>(finishStatusPage(kept->status, counters_)), {}};
+  }
+  if (path == kCheckPath) return checkTargetRoute(query);
+  return pageAnswer(answerFailure(kNotFound));
+}
+
+std::shared_ptr<const ServiceRoutes::Kept> ServiceRoutes::kept(
+    const std::shared_ptr<const PoolSnapshot>& snapshot) const {
+  std::lock_guard lock(keptLock_);
+  if (!kept_ || kept_->snapshot.lock() != snapshot) {
+    kept_ = std::make_shared<const Kept>(Kept{snapshot, renderStatusSnapshot(*snapshot, status_),
+                                              std::make_shared<const std::string>(answerProxyApi(*snapshot, {}).body)});
+  }
+  return kept_;
+}
+
+HttpHandlers ServiceRoutes::handlers() const {
+  return {[this](const HttpRequest& request) { return answer(request); }, refusalAnswer};
 }

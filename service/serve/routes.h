@@ -1,16 +1,18 @@
 #pragma once
-// What the service answers, and its binding to the HTTP server.
+// What the service answers, as functions of a request and the current snapshot: the program's page, the
+// JSON answer for scripts, the status page and the check target's answer; and the page for each status
+// the HTTP front decides itself. No sockets here: httpServer.* carries these.
+#include <memory>
+#include <mutex>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "service/serve/httpServer.h"
 #include "service/serve/statusPage.h"
 #include "service/store/poolEntry.h"
 #include "service/store/poolSnapshot.h"
 #include "toolkit/valueModel.h"
-
-namespace httplib {
-class Server;
-}
 
 struct Reply {
   int status = 200;
@@ -21,12 +23,40 @@ struct Reply {
 // target has no "?".
 Reply answerExtraction(const std::vector<PoolEntry>& pool, std::string_view rawQuery);
 
-// The page for a status the HTTP layer decided on (404 for any other path, 414 for a request line
-// the server refuses to read, 400 for an unreadable request...).
+// The page for a status the HTTP layer decided on (404 for any other path, 405, 413, 414, 431, 400 for an
+// unreadable request...).
 Reply answerFailure(int status);
 
-// Routes GET and HEAD of the extraction page (protocol::kExtractPath) to answerExtraction over the current snapshot, of
-// kProxyApiPath to answerProxyApi, of kStatusPath to the status page and of kCheckPath to the check
-// target's answer (so one service can be another's check target), and gives every error status a
-// page. `snapshot` must outlive the server.
-void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status);
+// answerFailure as the front sends it; a 405 names the methods it takes.
+HttpAnswer refusalAnswer(int status);
+
+// GET /check?<rawQuery>: the check target's answer (text/plain, never cached), or a 400.
+HttpAnswer checkTargetRoute(std::string_view rawQuery);
+
+// GET and HEAD of the extraction page (protocol::kExtractPath) answered by answerExtraction over the
+// current snapshot, kProxyApiPath by the JSON answer, kStatusPath by the status page, kCheckPath by the
+// check target's answer (so one service can be another's check target), anything else a 404 page.
+class ServiceRoutes {
+ public:
+  // `snapshot`, and `counters` when given (shown on the status page), must outlive the routes.
+  ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters = nullptr);
+
+  HttpAnswer answer(const HttpRequest& request) const;
+  // answer() and refusalAnswer(), for the server; the routes must outlive it.
+  HttpHandlers handlers() const;
+
+ private:
+  // What is built once per snapshot, by the first request that meets it.
+  struct Kept {
+    std::weak_ptr<const PoolSnapshot> snapshot;
+    std::string status;                                 // the status page's snapshot part
+    std::shared_ptr<const std::string> firstApiAnswer;  // /api/proxies unfiltered, the default count
+  };
+  std::shared_ptr<const Kept> kept(const std::shared_ptr<const PoolSnapshot>& snapshot) const;
+
+  const SnapshotHolder& snapshot_;
+  StatusSettings status_;
+  const ServerCounters* counters_;
+  mutable std::mutex keptLock_;
+  mutable std::shared_ptr<const Kept> kept_;
+};

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "service/serve/htmlText.h"
 
@@ -16,24 +17,57 @@ void appendCell(std::string& page, std::size_t number) {
   page += "<td class=\"n\">" + std::to_string(number) + "</td>";
 }
 
+void appendRow(std::string& page, const HealthCount& count, std::string_view name) {
+  page += "<tr><th>";
+  appendHtmlEscaped(page, name);
+  page += "</th>";
+  appendCell(page, count.live);
+  appendCell(page, count.dead);
+  appendCell(page, count.failing);
+  appendCell(page, count.unchecked);
+  page += "</tr>\n";
+}
+
+// `counts` come largest first: the first kStatusRows get a row each, the rest one row together.
 void appendTable(std::string& page, std::u8string_view heading, const std::vector<HealthCount>& counts) {
   page += utf8(u8"<h2>");
   page += utf8(heading);
   page += utf8(
       u8"</h2>\n<table>\n<tr><th></th><th>存活 live</th><th>失效 dead</th><th>失败中 failing</th>"
       u8"<th>未检测 unchecked</th></tr>\n");
-  for (const HealthCount& count : counts) {
-    page += "<tr><th>";
-    if (count.name.empty()) {
-      page += utf8(u8"未知");
-    } else {
-      appendHtmlEscaped(page, count.name);
+  for (std::size_t at = 0; at < counts.size() && at < kStatusRows; ++at) {
+    appendRow(page, counts[at], counts[at].name.empty() ? utf8(u8"未知") : counts[at].name);
+  }
+  if (counts.size() > kStatusRows) {
+    HealthCount rest;
+    for (std::size_t at = kStatusRows; at < counts.size(); ++at) {
+      rest.live += counts[at].live;
+      rest.dead += counts[at].dead;
+      rest.failing += counts[at].failing;
+      rest.unchecked += counts[at].unchecked;
     }
-    page += "</th>";
-    appendCell(page, count.live);
-    appendCell(page, count.dead);
-    appendCell(page, count.failing);
-    appendCell(page, count.unchecked);
+    appendRow(page, rest, utf8(u8"其他（") + std::to_string(counts.size() - kStatusRows) + utf8(u8" 个）"));
+  }
+  page += "</table>\n";
+}
+
+void appendRefusals(std::string& page, const ServerCounters& counters) {
+  const std::pair<std::u8string_view, const std::atomic<std::uint64_t>*> kinds[] = {
+      {u8"请求头超时 head timeout", &counters.headTimeouts},
+      {u8"空闲关闭 idle close", &counters.idleCloses},
+      {u8"413 请求体太大 body too large", &counters.bodyTooLarge},
+      {u8"414 地址太长 URL too long", &counters.targetTooLong},
+      {u8"431 请求头太大 head too large", &counters.headTooLarge},
+      {u8"405 方法不允许 method", &counters.methodNotAllowed},
+      {u8"单个地址连接过多 per-client cap", &counters.perClientRefused},
+      {u8"连接总数已满 total cap", &counters.totalRefused},
+      {u8"400 格式错误 malformed", &counters.malformed},
+      {u8"发送超时 send timeout", &counters.sendTimeouts},
+  };
+  page += utf8(u8"<h2>拒绝与断开</h2>\n<table id=\"refusals\">\n");
+  for (const auto& [name, count] : kinds) {
+    page += "<tr><th>" + utf8(name) + "</th>";
+    appendCell(page, count->load());
     page += "</tr>\n";
   }
   page += "</table>\n";
@@ -41,7 +75,7 @@ void appendTable(std::string& page, std::u8string_view heading, const std::vecto
 
 }  // namespace
 
-std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings& settings) {
+std::string renderStatusSnapshot(const PoolSnapshot& snapshot, const StatusSettings& settings) {
   std::string page;
   page += utf8(
       u8"<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -81,6 +115,19 @@ std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings&
   page += "</p>\n";
   appendTable(page, u8"按地区", snapshot.byRegion);
   appendTable(page, u8"按运营商", snapshot.byCarrier);
+  return page;
+}
+
+std::string finishStatusPage(std::string_view snapshotPart, const ServerCounters* counters) {
+  std::string page;
+  page.reserve(snapshotPart.size() + 1024);
+  page += snapshotPart;
+  if (counters) appendRefusals(page, *counters);
   page += "</body>\n</html>\n";
   return page;
+}
+
+std::string renderStatusPage(const PoolSnapshot& snapshot, const StatusSettings& settings,
+                             const ServerCounters* counters) {
+  return finishStatusPage(renderStatusSnapshot(snapshot, settings), counters);
 }

@@ -78,9 +78,10 @@ std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& prox
     const std::optional<Text>& province = gbk(proxy.province);
     const std::optional<Text>& city = gbk(proxy.city);
     const std::optional<Text>& carrier = gbk(proxy.carrier);
+    snapshot->facts.push_back(
+        {proxy.address, proxy.port, proxy.province, proxy.city, proxy.carrier, proxy.latencyMs, proxy.lastAlive});
     if (!province || !city || !carrier) continue;
     snapshot->served.push_back({proxy.address, proxy.port, *province, *carrier, *city});
-    snapshot->facts.push_back({proxy.province, proxy.city, proxy.carrier, proxy.latencyMs, proxy.lastAlive});
   }
   return snapshot;
 }

@@ -12,8 +12,10 @@
 #include "service/store/poolStore.h"
 #include "service/store/roundFigures.h"
 
-// The served entry's UTF-8 facts beside its GBK form, for the JSON answer.
+// A served entry as the JSON answer gives it: UTF-8, whatever GBK can hold.
 struct ServedFacts {
+  std::string address;
+  std::uint16_t port = 0;
   std::string province;
   std::string city;
   std::string carrier;
@@ -32,8 +34,8 @@ struct HealthCount {
 
 struct PoolSnapshot {
   bool checked = false;            // serving live entries only, fastest first
-  std::vector<PoolEntry> served;   // GBK, in serving order
-  std::vector<ServedFacts> facts;  // one per served entry
+  std::vector<PoolEntry> served;   // GBK, in serving order: the entries the program's page can list
+  std::vector<ServedFacts> facts;  // every served entry in the same order, those GBK cannot hold too
   HealthCount total;
   std::vector<HealthCount> byRegion;   // by province, largest first
   std::vector<HealthCount> byCarrier;  // largest first
@@ -42,7 +44,8 @@ struct PoolSnapshot {
 };
 
 // Unchecked: every entry in insertion order. Checked: the entries alive at their last check,
-// fastest first (insertion order among equals). An entry whose texts GBK cannot hold is left out.
+// fastest first (insertion order among equals). An entry whose texts GBK cannot hold is left out of
+// `served` (the program's GBK page) but kept in `facts` (the JSON answer, UTF-8).
 std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked);
 
 // The current snapshot, swapped in whole; reading it takes a lock only to copy the pointer.

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "service/check/checkTarget.h"
+#include "service/serve/routes.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ void setIoTimeouts(int fd) {
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
-// httplib listens with a backlog of 5: more connections at once than that could be dropped and retried
+// A target may listen with a small backlog: more connections at once than that could be dropped and retried
 // a second later, which would time out good proxies in a long round.
 class UpstreamLimit {
  public:
@@ -146,16 +147,18 @@ struct FakeProxyFarm::Listener {
   std::atomic<int> answered{0};
 };
 
-LoopbackServer::LoopbackServer(const std::function<void(httplib::Server&)>& install) {
-  install(server_);
-  port_ = server_.bind_to_any_port("127.0.0.1");
-  if (port_ <= 0) fail("loopback server bind");
-  thread_ = std::thread([this] { server_.listen_after_bind(); });
-  while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+LoopbackServer::LoopbackServer(Answer answer, ServerLimits limits) {
+  limits.stopGraceMs = std::min<std::int64_t>(limits.stopGraceMs, 1000);
+  server_ = std::make_unique<HttpServer>(HttpHandlers{std::move(answer), refusalAnswer}, limits, counters_);
+  std::string error;
+  port_ = server_->listen("127.0.0.1", 0, error);
+  if (port_ <= 0) fail("loopback server listen");
+  // Connections made before the loop runs wait in the listen backlog.
+  thread_ = std::thread([this] { server_->run(); });
 }
 
 LoopbackServer::~LoopbackServer() {
-  server_.stop();
+  server_->stop();
   thread_.join();
 }
 
@@ -169,7 +172,17 @@ httplib::Result getLoopback(int port, const std::string& target) {
   return client.Get(target);
 }
 
-CheckTargetServer::CheckTargetServer() : LoopbackServer(installCheckTarget) {}
+LoopbackServer::Answer serviceRoutes(const SnapshotHolder& snapshot, const ServerCounters* counters) {
+  auto routes = std::make_shared<ServiceRoutes>(snapshot, StatusSettings{}, counters);
+  return [routes](const HttpRequest& request) { return routes->answer(request); };
+}
+
+CheckTargetServer::CheckTargetServer()
+    : LoopbackServer([](const HttpRequest& request) {
+        std::size_t question = request.target.find('?');
+        if (request.target.substr(0, question) != kCheckPath) return refusalAnswer(404);
+        return checkTargetRoute(question == std::string_view::npos ? "" : request.target.substr(question + 1));
+      }) {}
 
 std::string CheckTargetServer::checkUrl() const {
   return url(kCheckPath);

@@ -18,28 +18,40 @@
 #include <vector>
 
 #include "service/check/checker.h"
+#include "service/serve/httpServer.h"
+#include "service/store/poolSnapshot.h"
 
 // GET from a server on 127.0.0.1, the target sent byte for byte, as the program sends it.
 httplib::Result getLoopback(int port, const std::string& target);
 
-// An httplib server on 127.0.0.1, any free port, listening in a thread of its own until destroyed.
+// The service's HTTP front on 127.0.0.1, any free port, serving in a thread of its own until destroyed.
 class LoopbackServer {
  public:
-  explicit LoopbackServer(const std::function<void(httplib::Server&)>& install);
+  using Answer = std::function<HttpAnswer(const HttpRequest&)>;
+  // Statuses the front decides itself get the service's pages (refusalAnswer). A stop gives answers in
+  // flight at most a second, whatever `limits` says.
+  explicit LoopbackServer(Answer answer, ServerLimits limits = {});
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
   int port() const { return port_; }
   std::string url(std::string_view target) const;  // http://127.0.0.1:<port><target>
   httplib::Result get(const std::string& target) const { return getLoopback(port_, target); }
+  const ServerCounters& counters() const { return counters_; }
+  std::size_t openConnections() const { return server_->openConnections(); }
 
  private:
-  httplib::Server server_;
+  ServerCounters counters_;
+  std::unique_ptr<HttpServer> server_;
   std::thread thread_;
   int port_ = 0;
 };
 
-// The check target: installCheckTarget on a LoopbackServer.
+// The service's routes over `snapshot` (which must outlive them), for a LoopbackServer; `counters`, when
+// given, are shown on the status page.
+LoopbackServer::Answer serviceRoutes(const SnapshotHolder& snapshot, const ServerCounters* counters = nullptr);
+
+// The check target: the service's /check route on a LoopbackServer.
 class CheckTargetServer : public LoopbackServer {
  public:
   CheckTargetServer();

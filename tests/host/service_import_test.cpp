@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -177,18 +176,15 @@ class SourceServer : public testing::Test {
  protected:
   std::string url(const std::string& path) const { return server_.url(path); }
 
-  LoopbackServer server_{[](httplib::Server& server) {
-    server.Get("/list.txt", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content("1.45.3.7:8080\n27.109.124.1:3128\n", "text/plain");
-    });
-    server.Get("/big.txt", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content(std::string(100000, '#'), "text/plain");
-    });
-    server.Get("/mixed.txt", [](const httplib::Request&, httplib::Response& response) {
-      response.set_content(kMixed, "text/plain");
-    });
-    server.Get("/moved",
-               [](const httplib::Request&, httplib::Response& response) { response.set_redirect("/list.txt"); });
+  LoopbackServer server_{[](const HttpRequest& request) {
+    auto text = [](std::string body) {
+      return HttpAnswer{200, "text/plain", std::make_shared<const std::string>(std::move(body)), {}};
+    };
+    if (request.target == "/list.txt") return text("1.45.3.7:8080\n27.109.124.1:3128\n");
+    if (request.target == "/big.txt") return text(std::string(100000, '#'));
+    if (request.target == "/mixed.txt") return text(kMixed);
+    if (request.target == "/moved") return HttpAnswer{302, "text/plain", nullptr, "Location: /list.txt\r\n"};
+    return HttpAnswer{404, "text/plain", nullptr, {}};
   }};
 };
 

@@ -26,7 +26,7 @@ class ServiceServer : public testing::Test {
     (void)filled;
     return holder;
   }
-  LoopbackServer server_{[](httplib::Server& server) { installRoutes(server, shipped(), {}); }};
+  LoopbackServer server_{serviceRoutes(shipped())};
 };
 
 // The shipped pool holds enough default-query entries for the largest list a client can ask for.

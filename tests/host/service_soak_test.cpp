@@ -25,7 +25,7 @@ TEST(ServiceSoak, ConcurrentClientsGetWellFormedAnswersToEveryQuery) {
   snapshot.set(shippedSnapshot());
   const std::vector<PoolEntry>& pool = snapshot.get()->served;
   ASSERT_FALSE(pool.empty());
-  LoopbackServer server([&](httplib::Server& routes) { installRoutes(routes, snapshot, {}); });
+  LoopbackServer server(serviceRoutes(snapshot));
   const int port = server.port();
 
   std::atomic<int> answered{0};

@@ -1,8 +1,11 @@
 // service_soak: the long soak of the real extraction service. Starts the service binary on a free
 // loopback port, sends it a bounded number of random and malformed queries from concurrent clients
 // (and a few requests that are not HTTP at all), checks every answer, and compares the service's
-// resident memory after a warm-up with the end of the run. Stops by itself; exit 1 on any fault.
-//   service_soak --service PATH [--requests N] [--threads N] [--seconds N] [--seed N] [--rss-growth-kib N]
+// resident memory after a warm-up with the end of the run; then malformed requests of every kind the
+// HTTP front must refuse or survive (tests/soak/badRequests.h), the memory compared the same way, and
+// the service still answering right. Stops by itself; exit 1 on any fault.
+//   service_soak --service PATH [--requests N] [--bad-requests N] [--threads N] [--seconds N] [--seed N]
+//                [--rss-growth-kib N]
 // --rss-growth-kib is the growth allowed after the warm-up (default 8192; 0: not checked, for a
 // sanitizer build whose allocator keeps growing its caches for a while).
 #include <httplib.h>
@@ -23,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/soak/badRequests.h"
 #include "tests/soak/queryMix.h"
 
 extern char** environ;
@@ -32,6 +36,7 @@ namespace {
 struct Options {
   std::string service;
   long requests = 10000;
+  long badRequests = 2000;
   int threads = 8;
   long seconds = 600;
   unsigned seed = 20240611;
@@ -46,6 +51,8 @@ bool parse(int argc, char** argv, Options& options) {
       options.service = value;
     } else if (name == "--requests") {
       options.requests = std::atol(value);
+    } else if (name == "--bad-requests") {
+      options.badRequests = std::atol(value);
     } else if (name == "--threads") {
       options.threads = std::atoi(value);
     } else if (name == "--seconds") {
@@ -58,8 +65,8 @@ bool parse(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  return argc % 2 == 1 && !options.service.empty() && options.requests > 0 && options.threads > 0 &&
-         options.seconds > 0 && options.rssGrowthKiB >= 0;
+  return argc % 2 == 1 && !options.service.empty() && options.requests > 0 && options.badRequests >= 0 &&
+         options.threads > 0 && options.seconds > 0 && options.rssGrowthKiB >= 0;
 }
 
 // The service process, started with "--port 0"; its start-up line names the port and pool size.
@@ -77,8 +84,15 @@ Service startService(const std::string& path) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::string portOption = "--port", anyPort = "0";
-  char* arguments[] = {const_cast<char*>(path.c_str()), portOption.data(), anyPort.data(), nullptr};
+  // A short head deadline: one kind of malformed request announces a body it never sends.
+  std::string portOption = "--port", anyPort = "0", headOption = "--head-timeout",
+              headTimeout = std::to_string(soak::kBadRequestHeadTimeoutMs) + "ms";
+  char* arguments[] = {const_cast<char*>(path.c_str()),
+                       portOption.data(),
+                       anyPort.data(),
+                       headOption.data(),
+                       headTimeout.data(),
+                       nullptr};
   if (posix_spawn(&service.pid, path.c_str(), &actions, nullptr, arguments, environ) != 0) service.pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
@@ -148,8 +162,8 @@ int main(int argc, char** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: service_soak --service PATH [--requests N] [--threads N] [--seconds N] [--seed N] "
-                 "[--rss-growth-kib N]\n");
+                 "usage: service_soak --service PATH [--requests N] [--bad-requests N] [--threads N] [--seconds N] "
+                 "[--seed N] [--rss-growth-kib N]\n");
     return 2;
   }
   signal(SIGPIPE, SIG_IGN);
@@ -211,8 +225,46 @@ int main(int argc, char** argv) {
   }
   for (std::thread& client : clients) client.join();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
   long residentEnd = residentKiB(service.pid);
+
+  // Malformed requests, the memory after a tenth of them against the end.
+  const long badWarmUp = options.badRequests / 10;
+  std::atomic<long> nextBad{0};
+  std::atomic<long> residentBadStart{-1};
+  std::map<std::string, long> badKinds;
+  const auto badStarted = std::chrono::steady_clock::now();
+  std::vector<std::thread> bad;
+  for (int t = 0; t < options.threads; ++t) {
+    bad.emplace_back([&, t] {
+      std::mt19937 random(options.seed + 1000 + static_cast<unsigned>(t));
+      for (long n = nextBad++; n < options.badRequests && std::chrono::steady_clock::now() < deadline; n = nextBad++) {
+        if (n == badWarmUp) residentBadStart = residentKiB(service.pid);
+        soak::BadRequest request = soak::makeBadRequest(random);
+        std::string fault = soak::tryBadRequest(service.port, request);
+        if (!fault.empty()) record(fault);
+        std::lock_guard guard(lock);
+        ++badKinds[request.kind];
+      }
+    });
+  }
+  for (std::thread& client : bad) client.join();
+  double badSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - badStarted).count();
+  long residentBadEnd = residentKiB(service.pid);
+  // Still answering right after all of it.
+  {
+    httplib::Client client("127.0.0.1", service.port);
+    client.set_url_encode(false);
+    soak::Query twenty;
+    twenty.count = 20;
+    twenty.prefix = "11";
+    twenty.port = 18186;
+    httplib::Result last = client.Get("/mo.php?tqsl=%32%30&ktip=%31%31&ports[]2=%31%38%31%38%36");
+    std::string fault = last ? soak::checkAnswer(twenty, last->status, last->get_header_value("Content-Type"),
+                                                 last->body, service.poolSize)
+                             : "no answer after the malformed requests";
+    if (!fault.empty()) record("after the malformed requests: " + fault);
+    if (last && soak::listedIn(last->body).entries.size() != 20) record("after the malformed requests: not 20 listed");
+  }
   residentPeak = std::max<long>(residentPeak, residentEnd);
   bool survived = alive(service.pid);
   kill(service.pid, SIGTERM);
@@ -222,7 +274,10 @@ int main(int argc, char** argv) {
   long sent = std::min<long>(next, options.requests);
   long growth = residentEnd - residentAfterWarmUp;
   // Flat: what the warm-up did not reach stays within a few MiB (allocator arenas settling).
-  bool flat = options.rssGrowthKiB == 0 || (residentAfterWarmUp > 0 && growth <= options.rssGrowthKiB);
+  long badGrowth = residentBadEnd - residentBadStart;
+  bool flat = options.rssGrowthKiB == 0 ||
+              (residentAfterWarmUp > 0 && growth <= options.rssGrowthKiB &&
+               (options.badRequests == 0 || (residentBadStart > 0 && badGrowth <= options.rssGrowthKiB)));
   std::printf(
       "service soak: %ld requests (%ld queries answered, %ld not; %ld non-HTTP) from %d clients in %.1f s "
       "(%.0f/s)\n",
@@ -233,10 +288,15 @@ int main(int argc, char** argv) {
       "\nservice soak: VmRSS %ld KiB after the %ld-request warm-up, %ld KiB at the end (%+ld KiB), peak %ld "
       "KiB\n",
       residentAfterWarmUp.load(), warmUp, residentEnd, growth, residentPeak.load());
+  std::printf("service soak: %ld malformed requests in %.1f s:", std::min<long>(nextBad, options.badRequests),
+              badSeconds);
+  for (const auto& [kind, count] : badKinds) std::printf(" %s %ld;", kind.c_str(), count);
+  std::printf("\nservice soak: VmRSS %ld KiB after the first %ld malformed, %ld KiB after them all (%+ld KiB)\n",
+              residentBadStart.load(), badWarmUp, residentBadEnd, badGrowth);
   if (options.rssGrowthKiB == 0) std::printf("service soak: memory growth not checked (--rss-growth-kib 0)\n");
   std::printf("service soak: service %s the load; faults: %zu\n", survived ? "survived" : "DIED during", faults.size());
   for (const std::string& fault : faults) std::printf("  FAULT: %s\n", fault.c_str());
-  bool complete = sent == options.requests;
+  bool complete = sent == options.requests && std::min<long>(nextBad, options.badRequests) == options.badRequests;
   if (!complete) std::printf("service soak: stopped at the %ld s limit after %ld requests\n", options.seconds, sent);
   bool ok = survived && faults.empty() && unanswered == 0 && flat && complete;
   std::printf("service soak: %s\n", ok ? "PASSED" : "FAILED");
