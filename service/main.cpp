@@ -1,6 +1,7 @@
 // quorvelip-service: the local extraction service the program queries (GET /mo.php), serving a proxy
 // pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
 #include <httplib.h>
+#include <signal.h>
 #include <sys/socket.h>
 
 #include <cstdio>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "service/check/checkCommand.h"
+#include "service/check/checkKey.h"
+#include "service/check/openFiles.h"
 #include "service/check/poolKeeper.h"
 #include "service/serve/routes.h"
 #include "service/serviceOptions.h"
@@ -51,12 +54,30 @@ std::optional<IpRegionDb> openRegions(const ServiceOptions& options) {
   return regions;
 }
 
-CheckSettings checkSettings(const ServiceOptions& options) {
+// The key check answers are signed with: --check-key, or check.key beside the executable, made there
+// on first use so every service of this installation shares it.
+std::optional<CheckKey> checkKeyOf(const ServiceOptions& options, std::string& error) {
+  std::string path = options.checkKey.empty() ? (executableFolder() / kCheckKeyFileName).string() : options.checkKey;
+  return loadCheckKey(path, error);
+}
+
+CheckSettings checkSettings(const ServiceOptions& options, CheckKey key) {
   CheckSettings settings;
   settings.checkUrl = options.checkUrl;
+  settings.key = std::move(key);
   settings.parallel = options.parallel;
   settings.timeoutMs = static_cast<std::uint32_t>(options.timeoutMs);
   return settings;
+}
+
+int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
+  std::string error;
+  std::optional<CheckKey> key = checkKeyOf(options, error);
+  if (!key) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", error.c_str());
+    return 1;
+  }
+  return runCheck(store, checkSettings(options, std::move(*key)), stdout);
 }
 
 int serve(const ServiceOptions& options, const std::string& dbPath) {
@@ -80,9 +101,19 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
     }
   }
 
+  // The key signs this service's own /check answers and verifies those of its check target. Without a
+  // key, a service that checks nothing still serves, only not as a check target.
+  std::string keyError;
+  std::optional<CheckKey> key = checkKeyOf(options, keyError);
+  if (!key && (!options.checkUrl.empty() || !options.checkKey.empty())) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", keyError.c_str());
+    return 1;
+  }
+  if (!key) std::fprintf(stderr, "quorvelip-service: %s; /check is not answered\n", keyError.c_str());
+
   KeeperSettings keeping;
   keeping.checking = !options.checkUrl.empty();
-  keeping.check = checkSettings(options);
+  keeping.check = checkSettings(options, key.value_or(CheckKey{}));
   keeping.recheckEverySeconds = options.recheckEverySeconds;
   std::size_t stored = store->count();
   SnapshotHolder snapshot;
@@ -100,7 +131,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
     int yes = 1;
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
-  installRoutes(server, snapshot, {options.checkUrl, options.recheckEverySeconds});
+  installRoutes(server, snapshot, {options.checkUrl, options.recheckEverySeconds}, key);
   int port = options.port;
   if (port == 0) {
     port = server.bind_to_any_port(options.listen);
@@ -125,15 +156,28 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A peer that goes away mid-write is an error return, never the end of the process.
+  signal(SIGPIPE, SIG_IGN);
   std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  std::optional<ServiceOptions> options = parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string());
+  std::string problem;
+  std::optional<ServiceOptions> options =
+      parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string(), &problem);
   if (!options) {
+    if (!problem.empty()) std::fprintf(stderr, "quorvelip-service: %s\n", problem.c_str());
     std::fputs(kServiceUsage, stderr);
     return 2;
   }
   if (options->help) {
     std::fputs(kServiceUsage, stdout);
     return 0;
+  }
+  // Every check in flight holds a socket: the descriptors for --parallel are secured now, or the
+  // command is refused with the numbers, rather than checks failing with EMFILE later.
+  bool checking = options->command == ServiceCommand::check || !options->checkUrl.empty();
+  std::size_t reserve = kFilesBesideChecks + (options->command == ServiceCommand::serve ? kFilesForServing : 0);
+  if (std::string shortage = checking ? raiseOpenFileLimit(options->parallel, reserve) : ""; !shortage.empty()) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", shortage.c_str());
+    return 2;
   }
   // --pool alone serves that file from memory, as the service always did; otherwise the store file.
   std::string dbPath = options->db;
@@ -154,5 +198,5 @@ int main(int argc, char** argv) {
     std::optional<IpRegionDb> regions = openRegions(*options);
     return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr);
   }
-  return runCheck(*store, checkSettings(*options), stdout);
+  return runCheckCommand(*options, *store);
 }

@@ -17,6 +17,7 @@ RoundFigures runCheckRound(PoolStore& store, const std::vector<DueProxy>& due, c
       candidates, settings,
       [&](const CheckOutcome& outcome) {
         const DueProxy& proxy = due[static_cast<std::size_t>(outcome.id)];
+        if (!isVerdict(outcome.verdict)) return;  // nothing known of the proxy: the entry stays due
         bool alive = outcome.verdict == CheckVerdict::alive;
         store.recordCheck(proxy.id, alive, outcome.latencyMs, std::time(nullptr));
         ++figures.checks;

@@ -93,7 +93,8 @@ Reply answerFailure(int status) {
   return {status, renderListPage({}, notice)};
 }
 
-void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status) {
+void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status,
+                   const std::optional<CheckKey>& checkKey) {
   // The raw target, not request.params: httplib's decoding turns "%uXXXX" into UTF-8 and lets a
   // malformed "%" through silently, and the filters need exactly the GBK bytes the program sent.
   server.Get(literalPattern(protocol::kExtractPath), [&snapshot](const httplib::Request& request,
@@ -113,7 +114,7 @@ void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, Stat
   server.Get(kStatusPath, [&snapshot, status](const httplib::Request&, httplib::Response& response) {
     response.set_content(renderStatusPage(*snapshot.get(), status), kStatusContentType);
   });
-  installCheckTarget(server);
+  if (checkKey) installCheckTarget(server, *checkKey);
   // Statuses httplib sets itself (unknown path, over-long request line) come without a body.
   server.set_error_handler(
       httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {

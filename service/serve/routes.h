@@ -1,8 +1,10 @@
 #pragma once
 // What the service answers, and its binding to the HTTP server.
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "service/check/checkKey.h"
 #include "service/serve/statusPage.h"
 #include "service/store/poolEntry.h"
 #include "service/store/poolSnapshot.h"
@@ -26,7 +28,8 @@ Reply answerExtraction(const std::vector<PoolEntry>& pool, std::string_view rawQ
 Reply answerFailure(int status);
 
 // Routes GET and HEAD of the extraction page (protocol::kExtractPath) to answerExtraction over the current snapshot, of
-// kProxyApiPath to answerProxyApi, of kStatusPath to the status page and of kCheckPath to the check
-// target's answer (so one service can be another's check target), and gives every error status a
-// page. `snapshot` must outlive the server.
-void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status);
+// kProxyApiPath to answerProxyApi, of kStatusPath to the status page and, given a key, of kCheckPath to
+// the check target's signed answer (so one service can be another's check target), and gives every
+// error status a page. `snapshot` must outlive the server.
+void installRoutes(httplib::Server& server, const SnapshotHolder& snapshot, StatusSettings status,
+                   const std::optional<CheckKey>& checkKey = std::nullopt);

@@ -1,12 +1,11 @@
 // The pool served live: fake proxies on loopback checked through the real checker by the real
 // program's server and check command, and what survives a restart or a kill.
 // Every proxy here is a 127.x address: nothing outside loopback is ever contacted.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,9 +17,8 @@
 #include <vector>
 
 #include "fakeProxies.h"
+#include "serviceProcess.h"
 #include "service_testing.h"
-
-extern char** environ;
 
 namespace {
 
@@ -40,64 +38,6 @@ std::vector<std::string> addFarm(PoolStore& store, FakeProxyFarm& farm) {
   return {named(all[2]), named(all[3]), named(all[1])};
 }
 
-// The real service program with its standard output on a pipe.
-class ServiceProcess {
- public:
-  explicit ServiceProcess(std::vector<std::string> arguments) {
-    int pipeEnds[2];
-    EXPECT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    arguments.insert(arguments.begin(), QV_SERVICE_EXE);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, QV_SERVICE_EXE, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    out_ = pipeEnds[0];
-  }
-  ~ServiceProcess() {
-    stop(SIGKILL);
-    close(out_);
-  }
-
-  // The next line of its output, or empty after `timeoutMs` or at its end.
-  std::string readLine(int timeoutMs = 30000) {
-    for (int waited = 0; waited < timeoutMs;) {
-      std::size_t end = buffer_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = buffer_.substr(0, end);
-        buffer_.erase(0, end + 1);
-        return line;
-      }
-      pollfd entry{out_, POLLIN, 0};
-      if (poll(&entry, 1, 100) <= 0) {
-        waited += 100;
-        continue;
-      }
-      char bytes[4096];
-      ssize_t got = read(out_, bytes, sizeof bytes);
-      if (got <= 0) return {};
-      buffer_.append(bytes, static_cast<std::size_t>(got));
-    }
-    return {};
-  }
-
-  void stop(int signal) {
-    if (pid_ <= 0) return;
-    kill(pid_, signal);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int out_ = -1;
-  std::string buffer_;
-};
-
 int portOfStartLine(const std::string& line) {
   std::size_t at = line.rfind(':');
   return at == std::string::npos ? 0 : std::stoi(line.substr(at + 1));
@@ -114,8 +54,11 @@ TEST(ServiceLivePool, ServesExactlyTheGoodProxiesFastestFirstOnceCheckedAndAfter
   auto farm = std::make_unique<FakeProxyFarm>();
   std::string db = folder.file("pool.db");
   std::vector<std::string> fastestFirst = addFarm(*openStore(db), *farm);
-  const std::vector<std::string> serve = {"--port",          "0",         "--db", db, "--check-url",
-                                          target.checkUrl(), "--timeout", "2s"};
+  const std::vector<std::string> serve = {"--port",      "0",
+                                          "--db",        db,
+                                          "--check-url", target.checkUrl(),
+                                          "--check-key", target.writeKey(folder.file("check.key")),
+                                          "--timeout",   "2s"};
   {
     ServiceProcess first(serve);
     std::string line = first.readLine();
@@ -163,8 +106,8 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
   }
   openStore(db)->add(proxies, "farm", 0);
   // Each printed line is an outcome already committed: kill the round after a few of them.
-  ServiceProcess check(
-      {"check", "--db", db, "--check-url", target.checkUrl(), "--parallel", std::to_string(kParallel)});
+  ServiceProcess check({"check", "--db", db, "--check-url", target.checkUrl(), "--check-key",
+                        target.writeKey(folder.file("check.key")), "--parallel", std::to_string(kParallel)});
   std::vector<std::string> printed;
   while (printed.size() < 6) {
     std::string line = check.readLine();
