@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -70,6 +71,25 @@ CheckSettings checkSettings(const ServiceOptions& options, CheckKey key) {
   return settings;
 }
 
+// Set by SIGINT and SIGTERM during `check`; a lock-free atomic, as a signal handler may touch.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void requestStop(int) {
+  stopRequested = true;
+}
+
+// The first Ctrl+C or SIGTERM ends the round gently; a second one (the handler is gone) ends the
+// process at once.
+void stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
 int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
   std::string error;
   std::optional<CheckKey> key = checkKeyOf(options, error);
@@ -77,7 +97,8 @@ int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
     std::fprintf(stderr, "quorvelip-service: %s\n", error.c_str());
     return 1;
   }
-  return runCheck(store, checkSettings(options, std::move(*key)), stdout);
+  stopOnSignals();
+  return runCheck(store, checkSettings(options, std::move(*key)), stdout, stderr, &stopRequested);
 }
 
 int serve(const ServiceOptions& options, const std::string& dbPath) {

@@ -92,7 +92,7 @@ TEST(ServiceLivePool, ServesExactlyTheGoodProxiesFastestFirstOnceCheckedAndAfter
   EXPECT_EQ(listed(portOfStartLine(line)), fastestFirst);
 }
 
-TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
+TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlightAndTheLastBatch) {
   TempFolder folder;
   CheckTargetServer target;
   FakeProxyFarm farm;
@@ -129,9 +129,10 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
     }
     EXPECT_TRUE(!wasPrinted || proxy.lastChecked != 0) << name << " was reported checked but is not recorded";
   }
-  // At most the checks in flight at the kill may have been committed without being printed.
+  // Committed without being read here: the rest of the batch whose line was read last (a batch gathers a
+  // fifth of a second of outcomes: with two checks of 200 ms in flight, about two), and what ended since.
   EXPECT_GE(recorded, printed.size());
-  EXPECT_LE(recorded, printed.size() + kParallel);
+  EXPECT_LE(recorded, printed.size() + 3 * kParallel);
 }
 
 }  // namespace
