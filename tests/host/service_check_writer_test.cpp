@@ -75,6 +75,34 @@ struct Seen {
   }
 };
 
+// The writing thread of a test, stopped and joined however the test ends (the commit let through
+// first, so it cannot hold the join).
+class WritingThread {
+ public:
+  WritingThread(CheckWriter& writer, HeldCommit& commit) : writer_(writer), commit_(commit) {
+    thread_ = std::thread([this] {
+      while (running_) {
+        writer_.waitForWork(20);
+        writer_.write();
+      }
+    });
+  }
+  ~WritingThread() { stop(); }
+  void stop() {
+    if (!thread_.joinable()) return;
+    running_ = false;
+    commit_.let(true, false);
+    writer_.wake();
+    thread_.join();
+  }
+
+ private:
+  CheckWriter& writer_;
+  HeldCommit& commit_;
+  std::atomic<bool> running_{true};
+  std::thread thread_;
+};
+
 DueProxy proxy(std::int64_t id) {
   return {id, "127.0.0.1", static_cast<std::uint16_t>(1000 + id)};
 }
@@ -98,13 +126,7 @@ TEST(CheckWriter, SettlesABatchOnlyOnceCommittedAndKeepsARefusedOneWhole) {
         seen.reports.push_back(message);
       },
       quick);
-  std::atomic<bool> running{true};
-  std::thread writing([&] {
-    while (running) {
-      writer.waitForWork(20);
-      writer.write();
-    }
-  });
+  WritingThread writing(writer, commit);
 
   writer.add(proxy(1), {0, CheckVerdict::alive, 40});
   writer.add(proxy(2), {0, CheckVerdict::refused, 0});
@@ -139,9 +161,7 @@ TEST(CheckWriter, SettlesABatchOnlyOnceCommittedAndKeepsARefusedOneWhole) {
   EXPECT_EQ(writer.waiting(), 3u);
   commit.let(true, false);
   waitUntil([&] { return seen.settledCount() == 6; });
-  running = false;
-  writer.wake();
-  writing.join();
+  writing.stop();
 
   written = commit.written();
   ASSERT_EQ(written.size(), 5u);
