@@ -15,6 +15,7 @@
 struct ServiceLaunch {
   bool withErrors = false;   // standard error joins standard output on the pipe
   rlim_t openFilesSoft = 0;  // when not 0, the child's soft limit of open files
+  rlim_t openFilesHard = 0;  // when not 0, its hard limit
 };
 
 class ServiceProcess {
@@ -29,6 +30,7 @@ class ServiceProcess {
     rlimit files{};
     getrlimit(RLIMIT_NOFILE, &files);
     if (launch.openFilesSoft != 0) files.rlim_cur = launch.openFilesSoft;
+    if (launch.openFilesHard != 0) files.rlim_max = launch.openFilesHard;
     pid_ = fork();
     if (pid_ == 0) {
       // Only async-signal-safe calls between fork and exec: the test has threads.

@@ -241,7 +241,8 @@ TEST(CheckFaults, AnOutcomeTheStoreRefusesWaitsAndIsNotCheckedAgain) {
 }
 
 // A thousand checks at once under a soft limit of 256 open files: the limit is raised to what they
-// need, or the command refuses to start when the hard limit is too low; never a refusal per proxy.
+// need (all alive: never a refusal per proxy), or the command refuses to start, with the numbers, when
+// the hard limit is too low.
 TEST(CheckFaults, ParallelChecksGetTheOpenFilesTheyNeed) {
   rlimit files{};
   ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
@@ -262,6 +263,15 @@ TEST(CheckFaults, ParallelChecksGetTheOpenFilesTheyNeed) {
     EXPECT_EQ(output.outcomes.size(), 1000u);
     EXPECT_NE(output.summary.find("1000 alive, 0 not"), std::string::npos) << output.summary;
     EXPECT_EQ(recordedIn(db).alive, 1000u);
+  }
+  {
+    ServiceProcess check(checkCommand(db, target, 1000, "30s"),
+                         {.withErrors = true, .openFilesSoft = 256, .openFilesHard = 256});
+    std::vector<std::string> lines = check.readAll(10000);
+    int status = check.wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "quorvelip-service: --parallel 1000 needs about 1064 open files; the limit is 256 (hard)");
   }
   setrlimit(RLIMIT_NOFILE, &files);
 }
