@@ -42,9 +42,10 @@ struct Tally {
   int other = 0;
 };
 
-Tally runChecker(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl) {
+Tally runChecker(const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target) {
   CheckSettings settings;
-  settings.checkUrl = checkUrl;
+  settings.checkUrl = target.checkUrl();
+  settings.key = target.key();
   settings.parallel = kParallel;
   settings.timeoutMs = kTimeoutMs;
   Tally tally;
@@ -145,12 +146,13 @@ void line(const char* what, const Tally& tally) {
 }
 
 // Runs both loops kRuns times, alternating, and prints one RESULT line (checker ms against plain ms).
-void compare(const char* figure, const std::vector<CheckCandidate>& candidates, const std::string& checkUrl) {
+void compare(const char* figure, const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target) {
+  const std::string checkUrl = target.checkUrl();
   std::vector<double> checker;
   std::vector<double> plain;
   std::printf("%s: %zu candidates, parallel %zu, timeout %u ms\n", figure, candidates.size(), kParallel, kTimeoutMs);
   for (int run = 0; run < kRuns; ++run) {
-    Tally ours = runChecker(candidates, checkUrl);
+    Tally ours = runChecker(candidates, target);
     Tally yardstick = runPlain(candidates, checkUrl);
     line("checker", ours);
     line("plain", yardstick);
@@ -195,16 +197,15 @@ int main(int argc, char** argv) {
       mixed.push_back(farm.add({FakeKind::hold}, id, spread(3, silentMade++)));
     }
   }
-  const std::string checkUrl = target.checkUrl();
 
   std::vector<CheckCandidate> goodFiveTimes;
   for (int round = 0; round < 5; ++round) goodFiveTimes.insert(goodFiveTimes.end(), good.begin(), good.end());
-  compare("checker_good_5000", goodFiveTimes, checkUrl);
+  compare("checker_good_5000", goodFiveTimes, target);
   if (goodOnly) {
     curl_global_cleanup();
     return 0;
   }
-  compare("checker_mixed_10000", mixed, checkUrl);
+  compare("checker_mixed_10000", mixed, target);
 
   // Wall time against the floor the timeout sets: the silent ones end only at the timeout, at most
   // `parallel` at a time.
@@ -213,7 +214,7 @@ int main(int argc, char** argv) {
     std::vector<CheckCandidate> part(mixed.begin(), mixed.begin() + static_cast<std::ptrdiff_t>(count));
     std::size_t silent = count * kSilent / mixed.size();
     double floorMs = static_cast<double>((silent + kParallel - 1) / kParallel) * kTimeoutMs;
-    Tally tally = runChecker(part, checkUrl);
+    Tally tally = runChecker(part, target);
     std::printf(
         "  %5zu candidates (%4zu silent): %8.1f ms; timeout floor ceil(%zu/%zu) x %u ms = %6.0f ms; ratio %.2f\n",
         count, silent, tally.ms, silent, kParallel, kTimeoutMs, floorMs, tally.ms / floorMs);

@@ -168,8 +168,9 @@ int main(int argc, char** argv) {
       }
       roundStore->add(proxies, "bench", 0);
     }
-    ServiceProcess service(
-        {"--port", "0", "--db", db, "--check-url", target.checkUrl(), "--timeout", "1s", "--recheck-every", "1s"});
+    ServiceProcess service({"--port", "0", "--db", db, "--check-url", target.checkUrl(), "--check-key",
+                            target.writeKey((folder / "check.key").string()), "--timeout", "1s", "--recheck-every",
+                            "1s"});
     httplib::Client client("127.0.0.1", service.port);
     std::vector<double> resident;
     for (std::size_t seen = 0; seen < kRounds && service.port > 0;) {

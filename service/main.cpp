@@ -1,6 +1,7 @@
 // quorvelip-service: the local extraction service the program queries (GET /mo.php), serving a proxy
 // pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "service/check/checkCommand.h"
+#include "service/check/checkKey.h"
+#include "service/check/openFiles.h"
 #include "service/check/poolKeeper.h"
 #include "service/serve/httpServer.h"
 #include "service/serve/routes.h"
@@ -52,9 +55,17 @@ std::optional<IpRegionDb> openRegions(const ServiceOptions& options) {
   return regions;
 }
 
-CheckSettings checkSettings(const ServiceOptions& options) {
+// The key check answers are signed with: --check-key, or check.key beside the executable, made there
+// on first use so every service of this installation shares it.
+std::optional<CheckKey> checkKeyOf(const ServiceOptions& options, std::string& error) {
+  std::string path = options.checkKey.empty() ? (executableFolder() / kCheckKeyFileName).string() : options.checkKey;
+  return loadCheckKey(path, error);
+}
+
+CheckSettings checkSettings(const ServiceOptions& options, CheckKey key) {
   CheckSettings settings;
   settings.checkUrl = options.checkUrl;
+  settings.key = std::move(key);
   settings.parallel = options.parallel;
   settings.timeoutMs = static_cast<std::uint32_t>(options.timeoutMs);
   return settings;
@@ -81,6 +92,36 @@ std::size_t fitConnections(const ServiceOptions& options) {
   return room;
 }
 
+// Set by SIGINT and SIGTERM during `check`; a lock-free atomic, as a signal handler may touch.
+std::atomic<bool> stopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void requestStop(int) {
+  stopRequested = true;
+}
+
+// The first Ctrl+C or SIGTERM ends the round gently; a second one (the handler is gone) ends the
+// process at once.
+void stopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
+  std::string error;
+  std::optional<CheckKey> key = checkKeyOf(options, error);
+  if (!key) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", error.c_str());
+    return 1;
+  }
+  stopOnSignals();
+  return runCheck(store, checkSettings(options, std::move(*key)), stdout, stderr, &stopRequested);
+}
+
 int serve(const ServiceOptions& options, const std::string& dbPath) {
   std::string error;
   std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error, storeSettings(options));
@@ -103,9 +144,19 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
     }
   }
 
+  // The key signs this service's own /check answers and verifies those of its check target. Without a
+  // key, a service that checks nothing still serves, only not as a check target.
+  std::string keyError;
+  std::optional<CheckKey> key = checkKeyOf(options, keyError);
+  if (!key && (!options.checkUrl.empty() || !options.checkKey.empty())) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", keyError.c_str());
+    return 1;
+  }
+  if (!key) std::fprintf(stderr, "quorvelip-service: %s; /check is not answered\n", keyError.c_str());
+
   KeeperSettings keeping;
   keeping.checking = !options.checkUrl.empty();
-  keeping.check = checkSettings(options);
+  keeping.check = checkSettings(options, key.value_or(CheckKey{}));
   keeping.recheckEverySeconds = options.recheckEverySeconds;
   std::size_t stored = store->count();
   SnapshotHolder snapshot;
@@ -123,7 +174,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   unsigned cores = std::max(1u, std::min(16u, std::thread::hardware_concurrency()));
   limits.threads = options.threads ? static_cast<unsigned>(options.threads) : cores;
   ServerCounters counters;
-  ServiceRoutes routes(snapshot, {options.checkUrl, options.recheckEverySeconds}, &counters);
+  ServiceRoutes routes(snapshot, {options.checkUrl, options.recheckEverySeconds}, &counters, key);
   HttpServer server(routes.handlers(), limits, counters);
   std::string listenError;
   int port = server.listen(options.listen, options.port, listenError);
@@ -154,14 +205,25 @@ int main(int argc, char** argv) try {
   // SIGPIPE end the program, whatever command it runs.
   std::signal(SIGPIPE, SIG_IGN);
   std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  std::optional<ServiceOptions> options = parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string());
+  std::string problem;
+  std::optional<ServiceOptions> options =
+      parseServiceOptions(arguments, (executableFolder() / kPoolFileName).string(), &problem);
   if (!options) {
+    if (!problem.empty()) std::fprintf(stderr, "quorvelip-service: %s\n", problem.c_str());
     std::fputs(kServiceUsage, stderr);
     return 2;
   }
   if (options->help) {
     std::fputs(kServiceUsage, stdout);
     return 0;
+  }
+  // Every check in flight holds a socket: the descriptors for --parallel are secured now, or the
+  // command is refused with the numbers, rather than checks failing with EMFILE later.
+  bool checking = options->command == ServiceCommand::check || !options->checkUrl.empty();
+  std::size_t reserve = kFilesBesideChecks + (options->command == ServiceCommand::serve ? kFilesForServing : 0);
+  if (std::string shortage = checking ? raiseOpenFileLimit(options->parallel, reserve) : ""; !shortage.empty()) {
+    std::fprintf(stderr, "quorvelip-service: %s\n", shortage.c_str());
+    return 2;
   }
   // --pool alone serves that file from memory, as the service always did; otherwise the store file.
   std::string dbPath = options->db;
@@ -182,7 +244,7 @@ int main(int argc, char** argv) try {
     std::optional<IpRegionDb> regions = openRegions(*options);
     return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr, {options->allowPrivate});
   }
-  return runCheck(*store, checkSettings(*options), stdout);
+  return runCheckCommand(*options, *store);
 } catch (const StoreError& failure) {
   // A store call without a report of its own failed: said here, never left half done in silence.
   std::fprintf(stderr, "quorvelip-service: the store failed: %s\n", failure.what());

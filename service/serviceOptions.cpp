@@ -1,6 +1,7 @@
 #include "service/serviceOptions.h"
 
 #include "buildConfig.h"
+#include "service/check/checkUrl.h"
 #include "service/store/ipv4.h"
 
 namespace {
@@ -40,13 +41,13 @@ bool takesOption(ServiceCommand command, std::string_view option) {
     case ServiceCommand::import:
       return option == "--ip-db" || option == "--allow-private" || option == "--max-entries";
     case ServiceCommand::check:
-      return option == "--check-url" || option == "--parallel" || option == "--timeout";
+      return option == "--check-url" || option == "--check-key" || option == "--parallel" || option == "--timeout";
   }
   return false;
 }
 
-// Sets the option's value; false when it is malformed.
-bool setOption(ServiceOptions& options, std::string_view option, std::string_view value) {
+// Sets the option's value; false when it is malformed, with `problem` set when the usage is not enough.
+bool setOption(ServiceOptions& options, std::string_view option, std::string_view value, std::string& problem) {
   if (value.empty()) return false;
   if (option == "--port") {
     std::optional<int> port = portNumber(value);
@@ -87,15 +88,20 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     return true;
   }
   if (option == "--check-url") {
-    if (!value.starts_with("http://") && !value.starts_with("https://")) return false;
+    // Refused here, with the reason, rather than met by the checker in the middle of a round.
+    if (std::string why = checkUrlProblem(value); !why.empty()) {
+      problem = "--check-url '" + std::string(value) + "': " + why;
+      return false;
+    }
     options.checkUrl = std::string(value);
     return true;
   }
-  std::string* target = option == "--listen"  ? &options.listen
-                        : option == "--db"    ? &options.db
-                        : option == "--pool"  ? &options.pool
-                        : option == "--ip-db" ? &options.ipDb
-                                              : nullptr;
+  std::string* target = option == "--listen"      ? &options.listen
+                        : option == "--db"        ? &options.db
+                        : option == "--pool"      ? &options.pool
+                        : option == "--ip-db"     ? &options.ipDb
+                        : option == "--check-key" ? &options.checkKey
+                                                  : nullptr;
   if (!target) return false;
   *target = std::string(value);
   if (option == "--pool") options.poolGiven = true;
@@ -126,7 +132,9 @@ std::optional<std::int64_t> parseDuration(std::string_view text) {
 }
 
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_view>& arguments,
-                                                  const std::string& defaultPool) {
+                                                  const std::string& defaultPool, std::string* problem) {
+  std::string ignored;
+  std::string& why = problem ? *problem : ignored;
   ServiceOptions options;
   options.port = portOfServiceUrl(QUORVELIP_SERVICE_URL);
   options.pool = defaultPool;
@@ -147,7 +155,7 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
       options.allowPrivate = true;
     } else if (argument.starts_with("-")) {
       if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
-      if (!setOption(options, argument, arguments[++at])) return std::nullopt;
+      if (!setOption(options, argument, arguments[++at], why)) return std::nullopt;
     } else if (options.command == ServiceCommand::import) {
       options.sources.emplace_back(argument);
     } else {

@@ -1,12 +1,12 @@
 #pragma once
 // The service's command line:
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
-//                     [--check-url URL] [--parallel N] [--timeout T] [--recheck-every T]
+//                     [--check-url URL] [--check-key FILE] [--parallel N] [--timeout T] [--recheck-every T]
 //                     [--allow-private] [--max-entries N]
 //                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
 //                     [--max-per-client N] [--max-connections N] [--threads N]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
-//   quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]
+//   quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +26,7 @@ struct ServiceOptions {
   bool poolGiven = false;
   std::string ipDb;      // the region database
   std::string checkUrl;  // empty: no checking, the pool is served unchecked
+  std::string checkKey;  // the key file; empty: check.key beside the executable
   std::size_t parallel = 256;
   std::int64_t timeoutMs = 5000;
   std::int64_t recheckEverySeconds = 600;
@@ -46,13 +47,14 @@ struct ServiceOptions {
 inline constexpr char kServiceUsage[] =
     "usage: quorvelip-service [OPTIONS]                 serve the pool over HTTP\n"
     "       quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...\n"
-    "       quorvelip-service check [--db FILE] --check-url URL [--parallel N] [--timeout T]\n"
+    "       quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]\n"
     "  --listen ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N           port (default: the port of the program's service address; 0: any free port)\n"
     "  --db FILE          the pool's database (default: quorvelip.db beside the executable)\n"
     "  --pool FILE        import this pool file at start (alone: serve it from memory, as before)\n"
     "  --ip-db FILE       region database (default: ip2region.db beside the executable or in data/)\n"
     "  --check-url URL    check every entry through itself against URL and serve only live ones\n"
+    "  --check-key FILE   the key check answers are signed with (default: check.key beside the executable)\n"
     "  --parallel N       checks in flight at once (default 256)\n"
     "  --timeout T        time allowed for one check (default 5s)\n"
     "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
@@ -74,7 +76,8 @@ int portOfServiceUrl(std::string_view url);
 std::optional<std::int64_t> parseDuration(std::string_view text);
 
 // Empty on a malformed command line (unknown option, missing value, bad number, an option the
-// command does not take, import without a source, check without --check-url, --max-entries 0).
-// `defaultPool` is used when --pool is absent.
+// command does not take, import without a source, check without --check-url, a check URL the checker
+// cannot use, --max-entries 0). `defaultPool` is used when --pool is absent. `problem`, when given,
+// receives what is wrong when there is more to say than the usage.
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_view>& arguments,
-                                                  const std::string& defaultPool);
+                                                  const std::string& defaultPool, std::string* problem = nullptr);

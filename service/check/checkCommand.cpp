@@ -2,24 +2,88 @@
 
 #include <ctime>
 #include <string>
+#include <thread>
 
 #include "service/check/checkRound.h"
+#include "service/check/checkWriter.h"
 
-int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out) {
+namespace {
+
+// How long the command keeps offering the last outcomes to a store that refuses them.
+constexpr int kLastWritesMs = 30000;
+
+struct Tally {
+  std::size_t written = 0;
+  std::size_t alive = 0;
+  std::size_t notChecked = 0;
+};
+
+void printOutcome(std::FILE* out, const SettledCheck& check) {
+  std::string verdict(verdictName(check.outcome.verdict));
+  std::fprintf(out, "%s:%u %s", check.proxy.address.c_str(), static_cast<unsigned>(check.proxy.port), verdict.c_str());
+  if (check.outcome.verdict == CheckVerdict::alive) {
+    std::fprintf(out, " %u ms", static_cast<unsigned>(check.outcome.latencyMs));
+  }
+  std::fputc('\n', out);
+}
+
+}  // namespace
+
+int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out, std::FILE* err,
+             const std::atomic<bool>* stop) {
+  auto started = std::chrono::steady_clock::now();
   // Everything checked at or before now is due: the whole store.
   std::vector<DueProxy> everything = store.due(std::time(nullptr), 0);
-  RoundFigures figures =
-      runCheckRound(store, everything, settings, nullptr, [out](const DueProxy& proxy, const CheckOutcome& outcome) {
-        std::string verdict(verdictName(outcome.verdict));
-        std::fprintf(out, "%s:%u %s", proxy.address.c_str(), static_cast<unsigned>(proxy.port), verdict.c_str());
-        if (outcome.verdict == CheckVerdict::alive)
-          std::fprintf(out, " %u ms", static_cast<unsigned>(outcome.latencyMs));
-        std::fputc('\n', out);
+  Tally tally;  // the writer thread's, read here once it is joined
+  CheckWriter writer(
+      [&store](const std::vector<CheckRecord>& records, std::string& error) {
+        return store.recordChecks(records, error);
+      },
+      [&](const std::vector<SettledCheck>& settled) {
+        for (const SettledCheck& check : settled) {
+          printOutcome(out, check);
+          if (!isVerdict(check.outcome.verdict)) {
+            ++tally.notChecked;
+            continue;
+          }
+          ++tally.written;
+          if (check.outcome.verdict == CheckVerdict::alive) ++tally.alive;
+        }
         std::fflush(out);  // a line printed is a check committed, for whoever watches
-      });
-  double seconds = static_cast<double>(figures.milliseconds) / 1000.0;
-  std::fprintf(out, "checked %zu in %.1f s (%.1f per second): %zu alive, %zu not\n", figures.checks, seconds,
-               seconds > 0 ? static_cast<double>(figures.checks) / seconds : 0.0, figures.alive,
-               figures.checks - figures.alive);
-  return 0;
+      },
+      [err](const std::string& message) { std::fprintf(err, "quorvelip-service: %s\n", message.c_str()); });
+
+  std::atomic<bool> checking{true};
+  std::thread writing([&] {
+    while (checking) {
+      writer.waitForWork(250);
+      writer.write();
+    }
+  });
+  RoundResult round = runCheckRound(everything, settings, writer, stop);
+  checking = false;
+  writer.wake();
+  writing.join();
+  std::size_t unwritten = writer.flush(kLastWritesMs);
+
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  bool stopped = stop && *stop;
+  std::fprintf(out, "%schecked %zu", stopped ? "stopped: " : "", tally.written);
+  if (stopped) std::fprintf(out, " of %zu", everything.size());
+  std::fprintf(out, " in %.1f s (%.1f per second): %zu alive, %zu not", seconds,
+               seconds > 0 ? static_cast<double>(tally.written) / seconds : 0.0, tally.alive,
+               tally.written - tally.alive);
+  if (tally.notChecked > 0) std::fprintf(out, "; %zu not checked (a shortage on this side)", tally.notChecked);
+  std::fputc('\n', out);
+  std::fflush(out);
+  int status = 0;
+  if (!round.failure.empty()) {
+    std::fprintf(err, "quorvelip-service: the round failed: %s\n", round.failure.c_str());
+    status = 1;
+  }
+  if (unwritten > 0) {
+    std::fprintf(err, "quorvelip-service: %zu outcomes not written: the store would not take them\n", unwritten);
+    status = 1;
+  }
+  return status;
 }

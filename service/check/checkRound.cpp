@@ -1,31 +1,45 @@
 #include "service/check/checkRound.h"
 
 #include <ctime>
+#include <exception>
 #include <thread>  // steady_clock, without <chrono>'s literals GBK cannot hold
 
-RoundFigures runCheckRound(PoolStore& store, const std::vector<DueProxy>& due, const CheckSettings& settings,
-                           const std::atomic<bool>* stop, const OnRecorded& onRecorded) {
+RoundResult runCheckRound(const std::vector<DueProxy>& due, const CheckSettings& settings, CheckWriter& writer,
+                          const std::atomic<bool>* stop) {
   auto started = std::chrono::steady_clock::now();
-  std::vector<CheckCandidate> candidates;
-  candidates.reserve(due.size());
-  // The candidate's id is its place in `due`, to find the entry again.
-  for (std::size_t at = 0; at < due.size(); ++at) {
-    candidates.push_back({static_cast<std::int64_t>(at), due[at].address, due[at].port});
+  RoundResult result;
+  std::vector<bool> ended(due.size(), false);
+  try {
+    std::vector<CheckCandidate> candidates;
+    candidates.reserve(due.size());
+    // The candidate's id is its place in `due`, to find the entry again.
+    for (std::size_t at = 0; at < due.size(); ++at) {
+      candidates.push_back({static_cast<std::int64_t>(at), due[at].address, due[at].port});
+    }
+    checkProxies(
+        candidates, settings,
+        [&](const CheckOutcome& outcome) {
+          std::size_t at = static_cast<std::size_t>(outcome.id);
+          ended[at] = true;
+          writer.add(due[at], {due[at].id, outcome.verdict, outcome.latencyMs});
+          if (!isVerdict(outcome.verdict)) {
+            ++result.notChecked;
+            return;
+          }
+          ++result.figures.checks;
+          if (outcome.verdict == CheckVerdict::alive) ++result.figures.alive;
+        },
+        stop);
+  } catch (const std::exception& failure) {
+    result.failure = failure.what();
+  } catch (...) {
+    result.failure = "unknown failure";
   }
-  RoundFigures figures;
-  checkProxies(
-      candidates, settings,
-      [&](const CheckOutcome& outcome) {
-        const DueProxy& proxy = due[static_cast<std::size_t>(outcome.id)];
-        bool alive = outcome.verdict == CheckVerdict::alive;
-        store.recordCheck(proxy.id, alive, outcome.latencyMs, std::time(nullptr));
-        ++figures.checks;
-        if (alive) ++figures.alive;
-        if (onRecorded) onRecorded(proxy, outcome);
-      },
-      stop);
-  figures.milliseconds =
+  for (std::size_t at = 0; at < due.size(); ++at) {
+    if (!ended[at]) result.unfinished.push_back(due[at].id);
+  }
+  result.figures.milliseconds =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
-  figures.finishedAt = std::time(nullptr);
-  return figures;
+  result.figures.finishedAt = std::time(nullptr);
+  return result;
 }

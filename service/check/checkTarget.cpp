@@ -1,5 +1,6 @@
 #include "service/check/checkTarget.h"
 
+#include "service/check/checkAnswer.h"
 #include "service/check/checker.h"
 
 namespace {
@@ -15,18 +16,18 @@ bool isHexToken(std::string_view value) {
 
 }  // namespace
 
-std::optional<std::string> answerCheck(std::string_view rawQuery) {
+std::optional<std::string> answerCheck(std::string_view rawQuery, const CheckKey& key) {
   // Read raw: a token is plain hex, so a percent-encoded one is as wrong as any other byte.
   std::optional<std::string_view> token;
-  const std::string_view key = kCheckTokenKey;
+  const std::string_view name = kCheckTokenKey;
   while (!rawQuery.empty()) {
     std::size_t end = rawQuery.find('&');
     std::string_view pair = rawQuery.substr(0, end);
     rawQuery.remove_prefix(end == std::string_view::npos ? rawQuery.size() : end + 1);
-    if (pair.size() < key.size() + 1 || !pair.starts_with(key) || pair[key.size()] != '=') continue;
+    if (pair.size() < name.size() + 1 || !pair.starts_with(name) || pair[name.size()] != '=') continue;
     if (token) return std::nullopt;  // given twice
-    token = pair.substr(key.size() + 1);
+    token = pair.substr(name.size() + 1);
   }
   if (!token || !isHexToken(*token)) return std::nullopt;
-  return checkTargetAnswer(*token);
+  return checkTargetAnswer(key, *token);
 }

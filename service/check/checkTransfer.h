@@ -34,11 +34,14 @@ struct Slot {
   std::size_t received = 0;  // headers and body, against the cap
   std::size_t cap = 0;
   bool overCap = false;
+  bool localFailure = false;  // the reply could not be kept here (out of memory): no verdict
+  int socketError = 0;        // errno of a socket that could not even be opened (EMFILE...)
   bool busy = false;
 };
 
-// Sets the slot up to fetch the check URL with `token` through the candidate as an HTTP proxy.
-void prepare(Slot& slot, const CheckCandidate& candidate, const CheckSettings& settings, std::string token);
+// Sets the slot up to fetch the check URL with `token` through the candidate as an HTTP proxy. False
+// when it cannot be set up here (no easy handle, an option refused for want of memory).
+bool prepare(Slot& slot, const CheckCandidate& candidate, const CheckSettings& settings, std::string token);
 
 // The whole exchange through the proxy, rounded to milliseconds.
 std::uint32_t latencyMs(const Slot& slot);
@@ -46,12 +49,10 @@ std::uint32_t latencyMs(const Slot& slot);
 // Takes every easy handle out of the multi handle before either is freed, whatever ends the round.
 class Round {
  public:
+  // The slots' easy handles are made as they are first used (prepare), so one that cannot be made
+  // costs one check, not the round.
   explicit Round(std::size_t slots) : multi_(curl_multi_init()), slots_(slots) {
     if (!multi_) throw std::runtime_error("curl_multi_init failed");
-    for (Slot& slot : slots_) {
-      slot.easy.reset(curl_easy_init());
-      if (!slot.easy) throw std::runtime_error("curl_easy_init failed");
-    }
   }
   Round(const Round&) = delete;
   Round& operator=(const Round&) = delete;
@@ -64,12 +65,10 @@ class Round {
   CURLM* multi() const { return multi_.get(); }
   std::vector<Slot>& slots() { return slots_; }
 
-  void start(Slot& slot) {
-    slot.busy = true;
-    if (curl_multi_add_handle(multi_.get(), slot.easy.get()) != CURLM_OK) {
-      slot.busy = false;
-      throw std::runtime_error("curl_multi_add_handle failed");
-    }
+  // False when the multi handle would not take it (out of memory).
+  bool start(Slot& slot) {
+    slot.busy = curl_multi_add_handle(multi_.get(), slot.easy.get()) == CURLM_OK;
+    return slot.busy;
   }
 
   void finish(Slot& slot) {

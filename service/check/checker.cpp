@@ -7,12 +7,15 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <random>
 #include <stdexcept>
 
 #include "service/check/checkTransfer.h"
+#include "service/check/checkUrl.h"
 #include "service/sources/curlGlobal.h"
+#include "service/store/addressPolicy.h"
 
 namespace {
 
@@ -36,25 +39,46 @@ std::string freshToken(std::random_device& random) {
   return token;
 }
 
+// A dotted IPv4 address the policy lets us contact, and a port. Whatever the import let in, an address
+// that is no host (0.0.0.0 reaches this machine), or names none, is never connected to.
 bool usable(const CheckCandidate& candidate) {
   in_addr parsed{};
-  return candidate.port != 0 && inet_pton(AF_INET, candidate.address.c_str(), &parsed) == 1;
+  return candidate.port != 0 && inet_pton(AF_INET, candidate.address.c_str(), &parsed) == 1 &&
+         mayContact(ntohl(parsed.s_addr));
 }
 
 void validate(const CheckSettings& settings) {
-  const std::string& url = settings.checkUrl;
-  if (!url.starts_with("http://") && !url.starts_with("https://")) {
-    throw std::invalid_argument("check URL must be http:// or https://");
+  if (std::string problem = checkUrlProblem(settings.checkUrl); !problem.empty()) {
+    throw std::invalid_argument("check URL " + settings.checkUrl + ": " + problem);
   }
-  if (url.find('#') != std::string::npos) throw std::invalid_argument("check URL must not hold a fragment");
+  if (settings.key.empty()) throw std::invalid_argument("no check key");
   if (settings.parallel == 0 || settings.timeoutMs == 0 || settings.maxReplyBytes == 0) {
     throw std::invalid_argument("parallel, timeout and reply cap must be at least 1");
   }
 }
 
-CheckVerdict classify(const Slot& slot, CURLcode result) {
+// Whether the transfer failed for want of something on this side: then the proxy was never really
+// tried. An IP literal needs no resolving, so failing to "resolve" the proxy is ours too.
+bool localShortage(const Slot& slot, CURLcode result) {
+  switch (result) {
+    case CURLE_OUT_OF_MEMORY:
+    case CURLE_FAILED_INIT:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return true;
+    case CURLE_WRITE_ERROR:
+      return slot.localFailure;
+    default:
+      break;
+  }
+  long osError = slot.socketError;
+  if (osError == 0) curl_easy_getinfo(slot.easy.get(), CURLINFO_OS_ERRNO, &osError);
+  return osError == EMFILE || osError == ENFILE || osError == ENOMEM || osError == ENOBUFS || osError == EADDRNOTAVAIL;
+}
+
+CheckVerdict classify(const Slot& slot, CURLcode result, const CheckKey& key) {
   CURL* easy = slot.easy.get();
   if (slot.overCap || result == CURLE_FILESIZE_EXCEEDED) return CheckVerdict::tooLarge;
+  if (slot.localFailure || (result != CURLE_OK && localShortage(slot, result))) return CheckVerdict::notChecked;
   long connectCode = 0;
   curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
   if (connectCode != 0 && connectCode != 200) return CheckVerdict::badStatus;  // the proxy refused a tunnel
@@ -76,17 +100,10 @@ CheckVerdict classify(const Slot& slot, CURLcode result) {
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (status != 200) return CheckVerdict::badStatus;
-  return slot.body == checkTargetAnswer(slot.token) ? CheckVerdict::alive : CheckVerdict::wrongAnswer;
+  return answersToken(slot.body, key, slot.token) ? CheckVerdict::alive : CheckVerdict::wrongAnswer;
 }
 
 }  // namespace
-
-std::string checkTargetAnswer(std::string_view token) {
-  std::string answer = "quorvelip-check ";
-  answer += token;
-  answer += '\n';
-  return answer;
-}
 
 std::string_view verdictName(CheckVerdict verdict) {
   switch (verdict) {
@@ -106,6 +123,8 @@ std::string_view verdictName(CheckVerdict verdict) {
       return "brokenReply";
     case CheckVerdict::badCandidate:
       return "badCandidate";
+    case CheckVerdict::notChecked:
+      return "notChecked";
   }
   return "unknown";
 }
@@ -121,7 +140,8 @@ void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSett
   Round round(std::min(settings.parallel, candidates.size()));
   std::size_t next = 0;
   std::size_t inFlight = 0;
-  // Starts the next usable candidate in `slot`; unusable ones are answered at once.
+  // Starts the next usable candidate in `slot`; unusable ones are answered at once, and so are those
+  // whose transfer cannot even be set up here (not checked).
   auto refill = [&](Slot& slot) {
     while (next < candidates.size() && !stopped()) {
       const CheckCandidate& candidate = candidates[next];
@@ -130,9 +150,11 @@ void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSett
         onOutcome({candidate.id, CheckVerdict::badCandidate, 0});
         continue;
       }
-      prepare(slot, candidate, settings, freshToken(random));
       slot.candidate = index;
-      round.start(slot);
+      if (!prepare(slot, candidate, settings, freshToken(random)) || !round.start(slot)) {
+        onOutcome({candidate.id, CheckVerdict::notChecked, 0});
+        continue;
+      }
       ++inFlight;
       return;
     }
@@ -149,7 +171,7 @@ void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSett
       curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
       Slot* slot = static_cast<Slot*>(data);
       CURLcode result = message->data.result;  // `message` is invalid once its handle is removed
-      CheckOutcome outcome{candidates[slot->candidate].id, classify(*slot, result), latencyMs(*slot)};
+      CheckOutcome outcome{candidates[slot->candidate].id, classify(*slot, result, settings.key), latencyMs(*slot)};
       round.finish(*slot);
       --inFlight;
       if (stopped()) return;

@@ -1,69 +1,219 @@
 #include "service/check/poolKeeper.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <exception>
 #include <utility>
-
-#include "service/check/checkRound.h"
 
 namespace {
 
-// How often the keeper looks for entries due and for commits by other processes.
-constexpr int kPollMilliseconds = 1000;
-constexpr std::int64_t kProgressSeconds = 5;
+constexpr int kTurnMs = 100;                  // the store thread's pace while nothing happens
+constexpr int kPublishEveryMs = 1000;         // one snapshot rebuild a second at most
+constexpr int kVersionEveryMs = 1000;         // how often to look for commits of another process
+constexpr int kLookEveryMs = 500;             // how often to look for due entries while idle
+constexpr std::int64_t kDueAheadSeconds = 5;  // a round takes what falls due this soon too
+constexpr int kShortageWaitMs = 5000;         // after a round with checks not made for want of descriptors
+constexpr int kLastWritesMs = 5000;           // what a refusing store gets at the end
+constexpr int kMaxBackOffMs = 60000;
+
+std::chrono::milliseconds backOff(int failures) {
+  return std::chrono::milliseconds(std::min(kMaxBackOffMs, 1000 << std::min(failures, 6)));
+}
 
 }  // namespace
 
 PoolKeeper::PoolKeeper(std::unique_ptr<PoolStore> store, KeeperSettings settings, SnapshotHolder& snapshot)
-    : store_(std::move(store)), settings_(std::move(settings)), snapshot_(snapshot) {}
+    : store_(std::move(store)),
+      settings_(std::move(settings)),
+      snapshot_(snapshot),
+      writer_([this](const std::vector<CheckRecord>& records,
+                     std::string& error) { return store_->recordChecks(records, error); },
+              [this](const std::vector<SettledCheck>& settled) { settle(settled); },
+              [this](const std::string& message) { report(message); }) {}
 
 PoolKeeper::~PoolKeeper() {
   {
     std::lock_guard lock(mutex_);
     stop_ = true;
   }
-  wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
+  handed_.notify_all();
+  if (checkThread_.joinable()) checkThread_.join();
+  finish_ = true;
+  writer_.wake();
+  if (storeThread_.joinable()) storeThread_.join();
 }
 
 void PoolKeeper::publish() {
+  if (!started_) {
+    publishNow();
+    return;
+  }
+  publishAsked_ = true;
+  writer_.wake();
+}
+
+void PoolKeeper::start() {
+  started_ = true;
+  storeThread_ = std::thread([this] { storeLoop(); });
+  if (settings_.checking) checkThread_ = std::thread([this] { checkLoop(); });
+}
+
+void PoolKeeper::report(const std::string& message) {
+  if (settings_.report) {
+    settings_.report(message);
+  } else {
+    std::fprintf(stderr, "quorvelip-service: %s\n", message.c_str());
+  }
+}
+
+void PoolKeeper::reportOnce(const std::string& message) {
+  if (message == lastReport_) return;
+  lastReport_ = message;
+  report(message);
+}
+
+void PoolKeeper::publishNow() {
   seenVersion_ = store_->dataVersion();
   std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), settings_.checking);
   snapshot->rounds = rounds_;
   snapshot->lastRound = lastRound_;
   snapshot_.set(std::move(snapshot));
+  ++built_;
+  publishedAt_ = Clock::now();
+  dirty_ = false;
 }
 
-void PoolKeeper::start() {
-  thread_ = std::thread([this] { run(); });
-}
-
-bool PoolKeeper::waitOrStop(int milliseconds) {
-  std::unique_lock lock(mutex_);
-  return wake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stop_.load(); });
-}
-
-void PoolKeeper::run() {
-  while (!waitOrStop(kPollMilliseconds)) {
-    std::int64_t now = std::time(nullptr);
-    if (settings_.checking) {
-      std::optional<std::int64_t> next = store_->nextDue(settings_.recheckEverySeconds);
-      if (next && *next <= now) {
-        // A long round shows its progress: the snapshot follows the outcomes every few seconds.
-        std::int64_t published = now;
-        RoundFigures figures = runCheckRound(*store_, store_->due(now, settings_.recheckEverySeconds), settings_.check,
-                                             &stop_, [&](const DueProxy&, const CheckOutcome&) {
-                                               if (std::time(nullptr) - published < kProgressSeconds) return;
-                                               published = std::time(nullptr);
-                                               publish();
-                                             });
-        if (stop_) return;
-        ++rounds_;
-        lastRound_ = figures;
-        publish();
-        continue;
-      }
+// Nothing the store thread meets ends the process: it is told once, the thread backs off and goes on,
+// and the last snapshot stays served meanwhile.
+void PoolKeeper::storeLoop() {
+  int failures = 0;
+  while (!finish_) {
+    writer_.waitForWork(kTurnMs);
+    if (finish_) break;
+    try {
+      storeTurn();
+      failures = 0;
+    } catch (const std::exception& failure) {
+      reportOnce(std::string("keeping the pool: ") + failure.what());
+      writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
+    } catch (...) {
+      reportOnce("keeping the pool: unknown failure");
+      writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
     }
-    // Another process (an import) committed: serve what it added.
-    if (store_->dataVersion() != seenVersion_) publish();
+  }
+  try {
+    if (std::size_t left = writer_.flush(kLastWritesMs); left > 0) {
+      report(std::to_string(left) + " check outcomes not written: the store would not take them");
+    }
+  } catch (...) {
+    report("check outcomes not written: the last writes failed");
+  }
+}
+
+void PoolKeeper::storeTurn() {
+  Clock::time_point now = Clock::now();
+  writer_.write();
+  takeEndedRound();
+  // A round counts, on the status page too, once all it found is in the store.
+  if (toCount_ && writer_.waiting() == 0) {
+    ++rounds_;
+    lastRound_ = toCount_->figures;
+    toCount_.reset();
+    dirty_ = true;
+  }
+  if (now >= versionSeenAt_ + std::chrono::milliseconds(kVersionEveryMs)) {
+    versionSeenAt_ = now;
+    if (store_->dataVersion() != seenVersion_) dirty_ = true;  // another process committed: an import
+  }
+  bool asked = publishAsked_.exchange(false);
+  if (asked || (dirty_ && now >= publishedAt_ + std::chrono::milliseconds(kPublishEveryMs))) publishNow();
+  if (settings_.checking && !stop_ && !toCount_ && !writer_.refusing() && now >= nextLook_) {
+    nextLook_ = now + std::chrono::milliseconds(kLookEveryMs);
+    handOutRound();
+  }
+}
+
+void PoolKeeper::settle(const std::vector<SettledCheck>& settled) {
+  for (const SettledCheck& check : settled) {
+    inHand_.erase(check.proxy.id);
+    if (isVerdict(check.outcome.verdict)) dirty_ = true;
+  }
+}
+
+void PoolKeeper::takeEndedRound() {
+  std::optional<RoundResult> ended;
+  {
+    std::lock_guard lock(mutex_);
+    ended.swap(ended_);
+  }
+  if (!ended) return;
+  for (std::int64_t id : ended->unfinished) inHand_.erase(id);
+  if (!ended->failure.empty()) {
+    reportOnce("check round failed: " + ended->failure);
+    return;  // not a round that counts; its outcomes, if any, are written all the same
+  }
+  if (ended->notChecked > 0) {
+    reportOnce(std::to_string(ended->notChecked) +
+               " checks not made for want of open files or memory here; their entries stay due");
+    nextLook_ = Clock::now() + std::chrono::milliseconds(kShortageWaitMs);
+  }
+  toCount_ = std::move(ended);
+}
+
+// Everything due now or within the next few seconds, as one round: entries falling due at scattered
+// times are checked together, not in a trickle of small rounds each followed by a rebuild.
+void PoolKeeper::handOutRound() {
+  {
+    std::lock_guard lock(mutex_);
+    if (roundOut_) return;
+  }
+  std::int64_t now = std::time(nullptr);
+  std::int64_t every = settings_.recheckEverySeconds;
+  std::int64_t ahead = std::min(kDueAheadSeconds, every / 4);
+  std::optional<std::int64_t> next = store_->nextDue(every);
+  if (!next || *next > now + ahead) return;
+  std::vector<DueProxy> due = store_->due(now + ahead, every);
+  std::erase_if(due, [this](const DueProxy& proxy) { return inHand_.contains(proxy.id); });
+  if (due.empty()) return;
+  for (const DueProxy& proxy : due) inHand_.insert(proxy.id);
+  {
+    std::lock_guard lock(mutex_);
+    next_ = std::move(due);
+    roundOut_ = true;
+  }
+  handed_.notify_all();
+}
+
+void PoolKeeper::checkLoop() {
+  int failures = 0;
+  while (true) {
+    std::vector<DueProxy> due;
+    {
+      std::unique_lock lock(mutex_);
+      handed_.wait(lock, [this] { return stop_ || next_; });
+      if (stop_) return;
+      due = std::move(*next_);
+      next_.reset();
+    }
+    RoundResult result;
+    try {
+      result = runCheckRound(due, settings_.check, writer_, &stop_);
+    } catch (const std::exception& failure) {  // out of memory before the round began
+      result.failure = failure.what();
+      for (const DueProxy& proxy : due) result.unfinished.push_back(proxy.id);
+    }
+    bool failed = !result.failure.empty();
+    {
+      std::lock_guard lock(mutex_);
+      ended_ = std::move(result);
+      roundOut_ = false;
+    }
+    writer_.wake();
+    failures = failed ? failures + 1 : 0;
+    if (failed) {
+      std::unique_lock lock(mutex_);
+      handed_.wait_for(lock, backOff(failures), [this] { return stop_.load(); });
+    }
   }
 }

@@ -202,15 +202,3 @@ void HttpServer::stopOnSignals() {
 std::size_t HttpServer::openConnections() const {
   return impl_->shared.open;
 }
-
-OpenFileLimit raiseOpenFileLimit(std::uint64_t wanted) {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return {};
-  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
-    rlimit raised = limit;
-    raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? wanted : std::min<rlim_t>(wanted, limit.rlim_max);
-    if (setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
-  }
-  auto value = [](rlim_t v) { return v == RLIM_INFINITY ? UINT64_MAX : static_cast<std::uint64_t>(v); };
-  return {value(limit.rlim_cur), value(limit.rlim_max)};
-}

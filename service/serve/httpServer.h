@@ -90,13 +90,3 @@ class HttpServer {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// Room for many connections: each is a file descriptor, and the usual soft limit is 1,024.
-struct OpenFileLimit {
-  std::uint64_t soft = 0;  // in force now
-  std::uint64_t hard = 0;
-};
-
-// Raises the process's open-file soft limit toward `wanted`, never past the hard limit (only a privileged
-// process may raise that), and never lowers it. Returns the limits in force after.
-OpenFileLimit raiseOpenFileLimit(std::uint64_t wanted);

@@ -116,16 +116,17 @@ HttpAnswer refusalAnswer(int status) {
   return answer;
 }
 
-HttpAnswer checkTargetRoute(std::string_view rawQuery) {
-  std::optional<std::string> answer = answerCheck(rawQuery);
+HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key) {
+  std::optional<std::string> answer = answerCheck(rawQuery, key);
   HttpAnswer reply{answer ? kOk : kBadRequest, kPlainType,
                    std::make_shared<const std::string>(answer ? std::move(*answer) : "bad check token\n"),
                    "Cache-Control: no-store\r\n"};
   return reply;
 }
 
-ServiceRoutes::ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters)
-    : snapshot_(snapshot), status_(std::move(status)), counters_(counters) {}
+ServiceRoutes::ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters,
+                             std::optional<CheckKey> checkKey)
+    : snapshot_(snapshot), status_(std::move(status)), counters_(counters), checkKey_(std::move(checkKey)) {}
 
 HttpAnswer ServiceRoutes::answer(const HttpRequest& request) const {
   // The raw query, decoded by each answer itself: the filters need exactly the GBK bytes the program sent.
@@ -145,7 +146,7 @@ HttpAnswer ServiceRoutes::answer(const HttpRequest& request) const {
     return {
         kOk, kStatusContentType, std::make_shared<const std::string>(finishStatusPage(kept->status, counters_)), {}};
   }
-  if (path == kCheckPath) return checkTargetRoute(query);
+  if (path == kCheckPath && checkKey_) return checkTargetRoute(query, *checkKey_);
   return pageAnswer(answerFailure(kNotFound));
 }
 

@@ -4,10 +4,12 @@
 // the HTTP front decides itself. No sockets here: httpServer.* carries these.
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "service/check/checkKey.h"
 #include "service/serve/httpServer.h"
 #include "service/serve/statusPage.h"
 #include "service/store/poolEntry.h"
@@ -30,16 +32,18 @@ Reply answerFailure(int status);
 // answerFailure as the front sends it; a 405 names the methods it takes.
 HttpAnswer refusalAnswer(int status);
 
-// GET /check?<rawQuery>: the check target's answer (text/plain, never cached), or a 400.
-HttpAnswer checkTargetRoute(std::string_view rawQuery);
+// GET /check?<rawQuery>: the check target's answer signed with `key` (text/plain, never cached), or a 400.
+HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key);
 
 // GET and HEAD of the extraction page (protocol::kExtractPath) answered by answerExtraction over the
 // current snapshot, kProxyApiPath by the JSON answer, kStatusPath by the status page, kCheckPath by the
-// check target's answer (so one service can be another's check target), anything else a 404 page.
+// check target's answer when there is a key (so one service can be another's check target), anything else
+// a 404 page.
 class ServiceRoutes {
  public:
   // `snapshot`, and `counters` when given (shown on the status page), must outlive the routes.
-  ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters = nullptr);
+  ServiceRoutes(const SnapshotHolder& snapshot, StatusSettings status, const ServerCounters* counters = nullptr,
+                std::optional<CheckKey> checkKey = std::nullopt);
 
   HttpAnswer answer(const HttpRequest& request) const;
   // answer() and refusalAnswer(), for the server; the routes must outlive it.
@@ -57,6 +61,7 @@ class ServiceRoutes {
   const SnapshotHolder& snapshot_;
   StatusSettings status_;
   const ServerCounters* counters_;
+  std::optional<CheckKey> checkKey_;
   mutable std::mutex keptLock_;
   mutable std::shared_ptr<const Kept> kept_;
 };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "service/check/checkAnswer.h"
 #include "service/check/checkTarget.h"
 #include "service/serve/routes.h"
 
@@ -56,6 +57,15 @@ bool sendAll(int fd, std::string_view bytes) {
     ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (sent <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
+bool sendAllToFile(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t wrote = write(fd, bytes.data(), bytes.size());
+    if (wrote <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(wrote));
   }
   return true;
 }
@@ -131,6 +141,20 @@ std::string forward(const std::string& target) {
   return reply;
 }
 
+// The value of the check token in a request target, empty when it holds none.
+std::string tokenIn(const std::string& target) {
+  std::size_t at = target.find(std::string(kCheckTokenKey) + "=");
+  if (at == std::string::npos) return {};
+  at += std::string_view(kCheckTokenKey).size() + 1;
+  return target.substr(at, target.find('&', at) - at);
+}
+
+// The body of a whole reply, empty when it has no head.
+std::string bodyOf(const std::string& reply) {
+  std::size_t end = reply.find("\r\n\r\n");
+  return end == std::string::npos ? std::string() : reply.substr(end + 4);
+}
+
 std::string page(const char* status, std::string_view body, bool withLength) {
   std::string reply = std::string("HTTP/1.1 ") + status + "\r\nContent-Type: text/html\r\nConnection: close\r\n";
   if (withLength) reply += "Content-Length: " + std::to_string(body.size()) + "\r\n";
@@ -177,12 +201,20 @@ LoopbackServer::Answer serviceRoutes(const SnapshotHolder& snapshot, const Serve
   return [routes](const HttpRequest& request) { return routes->answer(request); };
 }
 
-CheckTargetServer::CheckTargetServer()
-    : LoopbackServer([](const HttpRequest& request) {
+CheckTargetServer::CheckTargetServer(CheckKey key)
+    : LoopbackServer([key](const HttpRequest& request) {
         std::size_t question = request.target.find('?');
         if (request.target.substr(0, question) != kCheckPath) return refusalAnswer(404);
-        return checkTargetRoute(question == std::string_view::npos ? "" : request.target.substr(question + 1));
-      }) {}
+        return checkTargetRoute(question == std::string_view::npos ? "" : request.target.substr(question + 1), key);
+      }),
+      key_(std::move(key)) {}
+
+std::string CheckTargetServer::writeKey(const std::string& path) const {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0 || !sendAllToFile(fd, key_.bytes)) fail("writing the check key");
+  close(fd);
+  return path;
+}
 
 std::string CheckTargetServer::checkUrl() const {
   return url(kCheckPath);
@@ -356,8 +388,25 @@ void FakeProxyFarm::answer(int fd, Listener& listener) {
     case FakeKind::errorPage:
       reply = page("502 Bad Gateway", "<html><body>Upstream unreachable</body></html>\n", true);
       break;
-    case FakeKind::staleAnswer:
-      reply = page("200 OK", checkTargetAnswer("0123456789abcdef0123456789abcdef"), true);
+    case FakeKind::staleAnswer: {
+      // The target's genuine answer, to a token of another day.
+      std::string token = tokenIn(target);
+      std::string earlier = target;
+      if (!token.empty()) earlier.replace(target.find(token), token.size(), std::string(token.size(), '0'));
+      reply = forward(earlier);
+      break;
+    }
+    case FakeKind::oldFormat:
+      reply = page("200 OK", "quorvelip-check " + tokenIn(target) + "\n", true);
+      break;
+    case FakeKind::wrongKey: {
+      static const CheckKey kOwnKey = freshCheckKey().value();
+      std::string token = tokenIn(target);
+      reply = page("200 OK", token.empty() ? "" : checkTargetAnswer(kOwnKey, token), true);
+      break;
+    }
+    case FakeKind::wrapsAnswer:
+      reply = page("200 OK", "<html><body>\n" + bodyOf(forward(target)) + "</body></html>\n", true);
       break;
     case FakeKind::garbage:
       reply = std::string("\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03garbage\r\n\r\n", 22);

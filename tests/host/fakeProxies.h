@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "service/check/checkKey.h"
 #include "service/check/checker.h"
 #include "service/serve/httpServer.h"
 #include "service/store/poolSnapshot.h"
@@ -51,11 +52,18 @@ class LoopbackServer {
 // given, are shown on the status page.
 LoopbackServer::Answer serviceRoutes(const SnapshotHolder& snapshot, const ServerCounters* counters = nullptr);
 
-// The check target: the service's /check route on a LoopbackServer.
+// The check target: the service's /check route on a LoopbackServer, signing with a fresh key of its own
+// unless given one.
 class CheckTargetServer : public LoopbackServer {
  public:
-  CheckTargetServer();
+  explicit CheckTargetServer(CheckKey key = freshCheckKey().value());
   std::string checkUrl() const;  // http://127.0.0.1:<port>/check
+  const CheckKey& key() const { return key_; }
+  // Writes the key to `path` (mode 0600), for a service program checking against this target.
+  std::string writeKey(const std::string& path) const;
+
+ private:
+  CheckKey key_;
 };
 
 enum class FakeKind {
@@ -64,7 +72,10 @@ enum class FakeKind {
   closeAtOnce,    // reads the request and closes without a byte of reply
   ownPage,        // 200 with a page of its own, ended by closing
   errorPage,      // 502 with a page of its own
-  staleAnswer,    // 200 with the target's answer to an earlier token
+  staleAnswer,    // 200 with the target's real answer to an earlier token (a cache replaying it)
+  oldFormat,      // 200 with "quorvelip-check <token>" made up from the request line, never forwarded
+  wrongKey,       // 200 with a well-formed answer to the token, signed with a key of its own
+  wrapsAnswer,    // forwards, and hands back the target's answer inside a page of its own
   garbage,        // bytes that are not HTTP, then closes
   closeMidReply,  // a 200 head promising 4096 bytes, a few of them, then closes
   hugeReply,      // 200 and megabytes of body without a length, until the client gives up

@@ -1,6 +1,6 @@
 // fake_proxies: a farm of loopback fake proxies for the end-to-end checks, as a program.
 //   fake_proxies KIND[:DELAY_MS]...     KIND: forward hold ownPage errorPage garbage closeMidReply
-//                                             hugeReply refusing
+//                                             hugeReply staleAnswer oldFormat wrongKey wrapsAnswer refusing
 // Prints "127.0.0.1:PORT KIND" per proxy, in argument order, then "ready", and serves until SIGTERM
 // or SIGINT.
 #include <csignal>
@@ -13,10 +13,12 @@
 
 int main(int argc, char** argv) {
   static const std::map<std::string, FakeKind> kKinds = {
-      {"forward", FakeKind::forward},     {"hold", FakeKind::hold},
-      {"ownPage", FakeKind::ownPage},     {"errorPage", FakeKind::errorPage},
-      {"garbage", FakeKind::garbage},     {"closeMidReply", FakeKind::closeMidReply},
-      {"hugeReply", FakeKind::hugeReply}, {"staleAnswer", FakeKind::staleAnswer}};
+      {"forward", FakeKind::forward},        {"hold", FakeKind::hold},
+      {"ownPage", FakeKind::ownPage},        {"errorPage", FakeKind::errorPage},
+      {"garbage", FakeKind::garbage},        {"closeMidReply", FakeKind::closeMidReply},
+      {"hugeReply", FakeKind::hugeReply},    {"staleAnswer", FakeKind::staleAnswer},
+      {"oldFormat", FakeKind::oldFormat},    {"wrongKey", FakeKind::wrongKey},
+      {"wrapsAnswer", FakeKind::wrapsAnswer}};
   // Block the stop signals before any thread starts, so that only sigwait receives them.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);

@@ -1,46 +1,53 @@
 #pragma once
-// The real service program run by a test, its standard output on a pipe.
+// The real service program as a child of the test, its output on a pipe the test reads line by line.
+// It never outlives the test: the destructor kills it (by its own pid) and reaps it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
-#include <thread>  // std::chrono: <chrono> itself holds a "µs" that GBK cannot hold
-#include <thread>
 #include <vector>
 
-extern char** environ;
+struct ServiceLaunch {
+  bool withErrors = false;   // standard error joins standard output on the pipe
+  rlim_t openFilesSoft = 0;  // when not 0, the child's soft limit of open files
+  rlim_t openFilesHard = 0;  // when not 0, its hard limit
+};
 
 class ServiceProcess {
  public:
-  explicit ServiceProcess(std::vector<std::string> arguments) {
+  explicit ServiceProcess(std::vector<std::string> arguments, ServiceLaunch launch = {}) {
     int pipeEnds[2];
     EXPECT_EQ(pipe2(pipeEnds, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
     arguments.insert(arguments.begin(), QV_SERVICE_EXE);
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    // As from a shell: every signal at its default and none blocked, whatever this test process set
-    // (a server library in it may ignore SIGPIPE, and an ignored signal stays ignored across exec).
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t all;
-    sigset_t none;
-    sigfillset(&all);
-    sigemptyset(&none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    EXPECT_EQ(posix_spawn(&pid_, QV_SERVICE_EXE, &actions, &attributes, argv.data(), environ), 0);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    if (launch.openFilesSoft != 0) files.rlim_cur = launch.openFilesSoft;
+    if (launch.openFilesHard != 0) files.rlim_max = launch.openFilesHard;
+    pid_ = fork();
+    if (pid_ == 0) {
+      // Only async-signal-safe calls between fork and exec: the test has threads. As from a shell: every
+      // signal at its default and none blocked, whatever this test process set (an ignored signal stays
+      // ignored across exec, which would hide a program that forgets to ignore SIGPIPE itself).
+      for (int number = 1; number < NSIG; ++number) signal(number, SIG_DFL);
+      sigset_t none;
+      sigemptyset(&none);
+      sigprocmask(SIG_SETMASK, &none, nullptr);
+      dup2(pipeEnds[1], STDOUT_FILENO);
+      if (launch.withErrors) dup2(pipeEnds[1], STDERR_FILENO);
+      setrlimit(RLIMIT_NOFILE, &files);
+      execv(QV_SERVICE_EXE, argv.data());
+      _exit(127);
+    }
+    EXPECT_GT(pid_, 0);
     close(pipeEnds[1]);
     out_ = pipeEnds[0];
   }
@@ -75,32 +82,38 @@ class ServiceProcess {
     return {};
   }
 
-  // Sends the signal and waits for the end.
-  void stop(int signal) {
-    if (pid_ <= 0) return;
-    kill(pid_, signal);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
+  // Every line until its output ends (or `timeoutMs` passes without a line).
+  std::vector<std::string> readAll(int timeoutMs = 60000) {
+    std::vector<std::string> lines;
+    for (std::string line = readLine(timeoutMs); !line.empty(); line = readLine(timeoutMs)) lines.push_back(line);
+    return lines;
   }
 
-  void signal(int signal) const {
-    if (pid_ > 0) kill(pid_, signal);
+  void signal(int number) const {
+    if (pid_ > 0) kill(pid_, number);
   }
 
-  // The wait status once it has ended, or -1 when it is still running after `timeoutMs` (it is then
-  // killed, so a test never leaves it behind).
-  int waitExit(int timeoutMs) {
-    if (pid_ <= 0) return -1;
-    for (int waited = 0; waited <= timeoutMs; waited += 20) {
+  // Its wait status once it ended by itself, or -1 after `timeoutMs` (it is then killed, so a test never
+  // leaves it behind).
+  int wait(int timeoutMs = 60000) {
+    for (int waited = 0; pid_ > 0 && waited < timeoutMs; waited += 10) {
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
         return status;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      usleep(10000);
     }
     stop(SIGKILL);
     return -1;
+  }
+
+  // Sends the signal and waits for the end.
+  void stop(int number) {
+    if (pid_ <= 0) return;
+    kill(pid_, number);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
 
  private:

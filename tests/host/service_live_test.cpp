@@ -3,6 +3,11 @@
 // Every proxy here is a 127.x address: nothing outside loopback is ever contacted.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -44,8 +49,11 @@ TEST(ServiceLivePool, ServesExactlyTheGoodProxiesFastestFirstOnceCheckedAndAfter
   auto farm = std::make_unique<FakeProxyFarm>();
   std::string db = folder.file("pool.db");
   std::vector<std::string> fastestFirst = addFarm(*openStore(db), *farm);
-  const std::vector<std::string> serve = {"--port",          "0",         "--db", db, "--check-url",
-                                          target.checkUrl(), "--timeout", "2s"};
+  const std::vector<std::string> serve = {"--port",      "0",
+                                          "--db",        db,
+                                          "--check-url", target.checkUrl(),
+                                          "--check-key", target.writeKey(folder.file("check.key")),
+                                          "--timeout",   "2s"};
   {
     ServiceProcess first(serve);
     std::string line = first.readLine();
@@ -79,7 +87,7 @@ TEST(ServiceLivePool, ServesExactlyTheGoodProxiesFastestFirstOnceCheckedAndAfter
   EXPECT_EQ(listed(portOfStartLine(line)), fastestFirst);
 }
 
-TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
+TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlightAndTheLastBatch) {
   TempFolder folder;
   CheckTargetServer target;
   FakeProxyFarm farm;
@@ -93,8 +101,8 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
   }
   openStore(db)->add(proxies, "farm", 0);
   // Each printed line is an outcome already committed: kill the round after a few of them.
-  ServiceProcess check(
-      {"check", "--db", db, "--check-url", target.checkUrl(), "--parallel", std::to_string(kParallel)});
+  ServiceProcess check({"check", "--db", db, "--check-url", target.checkUrl(), "--check-key",
+                        target.writeKey(folder.file("check.key")), "--parallel", std::to_string(kParallel)});
   std::vector<std::string> printed;
   while (printed.size() < 6) {
     std::string line = check.readLine();
@@ -116,9 +124,10 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlight) {
     }
     EXPECT_TRUE(!wasPrinted || proxy.lastChecked != 0) << name << " was reported checked but is not recorded";
   }
-  // At most the checks in flight at the kill may have been committed without being printed.
+  // Committed without being read here: the rest of the batch whose line was read last (a batch gathers a
+  // fifth of a second of outcomes: with two checks of 200 ms in flight, about two), and what ended since.
   EXPECT_GE(recorded, printed.size());
-  EXPECT_LE(recorded, printed.size() + kParallel);
+  EXPECT_LE(recorded, printed.size() + 3 * kParallel);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST(ServiceSignals, TermAndIntFinishTheAnswerInFlightRefuseNewOnesAndExitZero) 
     ASSERT_TRUE(answer) << "the request begun before the signal is answered";
     EXPECT_EQ(listedEntries(answer->body).size(), 3u);
     EXPECT_EQ(answer->header("connection"), "close");
-    EXPECT_TRUE(exitedCleanly(service.waitExit(7000)));
+    EXPECT_TRUE(exitedCleanly(service.wait(7000)));
   }
 }
 
@@ -66,7 +66,7 @@ TEST(ServiceSignals, TermInTheMiddleOfACheckRoundStopsTheKeeperAndExitsZero) {
   ASSERT_EQ(farm.accepted(), 20);
   auto signalled = Clock::now();
   service.signal(SIGTERM);
-  EXPECT_TRUE(exitedCleanly(service.waitExit(10000)));
+  EXPECT_TRUE(exitedCleanly(service.wait(10000)));
   EXPECT_LT(Clock::now() - signalled, std::chrono::seconds(7)) << "the round's 60 s timeouts were not waited out";
 }
 
