@@ -78,6 +78,12 @@ void PoolKeeper::publishNow() {
   std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), settings_.checking);
   snapshot->rounds = rounds_;
   snapshot->lastRound = lastRound_;
+  if (historyRound_ != rounds_ && rounds_ > 0) {  // the first snapshot after a round ends
+    historyRound_ = rounds_;
+    history_.push_back({lastRound_.finishedAt, snapshot->total.live});
+    if (history_.size() > kRoundHistory) history_.erase(history_.begin());
+  }
+  snapshot->history = history_;
   snapshot_.set(std::move(snapshot));
   ++built_;
   publishedAt_ = Clock::now();

@@ -84,6 +84,8 @@ class PoolKeeper {
   std::optional<RoundResult> toCount_;       // a round that ended, counted once its outcomes are written
   std::size_t rounds_ = 0;
   RoundFigures lastRound_;
+  std::vector<RoundPoint> history_;  // live entries after each of the last rounds
+  std::size_t historyRound_ = 0;     // the round history_ ends with
   std::int64_t seenVersion_ = -1;
   bool dirty_ = false;  // the store changed since the last snapshot
   Clock::time_point publishedAt_;

@@ -62,6 +62,12 @@ std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& prox
     count(byRegion[proxy.province], proxy);
     count(byCarrier[proxy.carrier], proxy);
     if (!checked || proxy.aliveAtLastCheck()) order.push_back(at);
+    if (proxy.aliveAtLastCheck()) {
+      for (std::size_t bit = 0; bit < kProtocols.size(); ++bit) {
+        if (proxy.protocols & kProtocols[bit]) ++snapshot->liveByProtocol[bit];
+      }
+      ++snapshot->liveByAnonymity[static_cast<std::size_t>(proxy.anonymity)];
+    }
   }
   snapshot->byRegion = largestFirst(byRegion);
   snapshot->byCarrier = largestFirst(byCarrier);
@@ -78,8 +84,12 @@ std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& prox
     const std::optional<Text>& province = gbk(proxy.province);
     const std::optional<Text>& city = gbk(proxy.city);
     const std::optional<Text>& carrier = gbk(proxy.carrier);
-    snapshot->facts.push_back(
-        {proxy.address, proxy.port, proxy.province, proxy.city, proxy.carrier, proxy.latencyMs, proxy.lastAlive});
+    snapshot->facts.push_back({proxy.address, proxy.port, proxy.province, proxy.city, proxy.carrier, proxy.latencyMs,
+                               proxy.lastAlive, proxy.protocols, proxy.anonymity, proxy.exit, proxy.username,
+                               proxy.password});
+    // The program's page lists what its users set as an HTTP proxy; checked entries that work only as
+    // another kind are for the JSON answer alone.
+    if (checked && !(proxy.protocols & kHttp)) continue;
     if (!province || !city || !carrier) continue;
     snapshot->served.push_back({proxy.address, proxy.port, *province, *carrier, *city});
   }

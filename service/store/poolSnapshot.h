@@ -1,6 +1,7 @@
 #pragma once
 // What the server answers from: an immutable picture of the store, rebuilt after imports and check
 // rounds and swapped in whole, so a request never waits on the store or the checker.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,7 +22,20 @@ struct ServedFacts {
   std::string carrier;
   std::uint32_t latencyMs = 0;  // 0 when never checked
   std::int64_t lastAlive = 0;   // Unix seconds, 0 when never seen alive
+  ProtocolSet protocols = 0;    // 0 when never checked
+  Anonymity anonymity = Anonymity::unknown;
+  ExitFacts exit;  // empty address: it leaves from the listed one, or it is not known
+  // Secrets: shown only where the JSON answer is asked for them from this machine.
+  std::string username;
+  std::string password;
 };
+
+// Live entries at the end of one check round, for the status page's history.
+struct RoundPoint {
+  std::int64_t finishedAt = 0;  // Unix seconds
+  std::size_t live = 0;
+};
+inline constexpr std::size_t kRoundHistory = 48;
 
 // Live and dead counts under one name (a province, a carrier).
 struct HealthCount {
@@ -41,11 +55,16 @@ struct PoolSnapshot {
   std::vector<HealthCount> byCarrier;  // largest first
   std::size_t rounds = 0;              // check rounds since the server started
   RoundFigures lastRound;              // valid when rounds > 0
+  // Live entries by protocol (in kProtocols' order) and by anonymity grade (by its value).
+  std::array<std::size_t, kProtocols.size()> liveByProtocol{};
+  std::array<std::size_t, kAnonymities.size()> liveByAnonymity{};
+  std::vector<RoundPoint> history;  // the last kRoundHistory rounds, oldest first
 };
 
 // Unchecked: every entry in insertion order. Checked: the entries alive at their last check,
-// fastest first (insertion order among equals). An entry whose texts GBK cannot hold is left out of
-// `served` (the program's GBK page) but kept in `facts` (the JSON answer, UTF-8).
+// fastest first (insertion order among equals). `served` (the program's GBK page) leaves out an entry
+// whose texts GBK cannot hold and, checked, one that does not work as an HTTP proxy; `facts` (the JSON
+// answer, UTF-8) keeps them.
 std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked);
 
 // The current snapshot, swapped in whole; reading it takes a lock only to copy the pointer.

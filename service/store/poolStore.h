@@ -21,12 +21,24 @@
 #include <string_view>
 #include <vector>
 
+#include "service/store/proxyKinds.h"
 #include "service/store/storeError.h"
 
 struct NewProxy {
   std::string address;  // dotted IPv4
   std::uint16_t port = 0;
   std::string province;  // UTF-8; empty when unknown
+  std::string city;
+  std::string carrier;
+  ProtocolSet scheme = 0;     // the one protocol the source named ("socks5://…"), 0 for a bare address
+  std::string username = {};  // as the source gave them; empty for none
+  std::string password = {};
+};
+
+// Where a live proxy's requests come out, as the check target saw it; empty when it is the listed address.
+struct ExitFacts {
+  std::string address;   // dotted IPv4
+  std::string province;  // UTF-8, from the region database
   std::string city;
   std::string carrier;
 };
@@ -44,6 +56,14 @@ struct StoredProxy {
   std::int64_t lastAlive = 0;
   int failures = 0;  // consecutive failed checks
   std::uint32_t latencyMs = 0;
+  ProtocolSet scheme = 0;
+  std::string username;
+  std::string password;
+  ProtocolSet protocols = 0;        // those that worked at the entry's last successful check
+  ProtocolSet failedProtocols = 0;  // those tried and failed then, retried on the checker's own schedule
+  std::int64_t probedAt = 0;        // when every protocol was last tried
+  Anonymity anonymity = Anonymity::unknown;
+  ExitFacts exit;
 
   // Alive at its last check (a success resets the failure count).
   bool aliveAtLastCheck() const { return lastChecked != 0 && failures == 0; }
@@ -57,18 +77,32 @@ struct MergeCounts {
   std::size_t merged = 0;  // already present (same address and port): region, carrier, source refreshed
 };
 
+// What the checker needs to check an entry.
 struct DueProxy {
   std::int64_t id = 0;
   std::string address;
   std::uint16_t port = 0;
+  ProtocolSet scheme = 0;
+  std::string username = {};
+  std::string password = {};
+  ProtocolSet protocols = 0;
+  ProtocolSet failedProtocols = 0;
+  std::int64_t probedAt = 0;
 };
 
 // One check's outcome as the store keeps it.
+// A failed check counts one more failure and leaves what the entry was known to be; a live one records
+// the protocols, the grade and the exit of this check.
 struct CheckRecord {
   std::int64_t id = 0;
   bool alive = false;
   std::uint32_t latencyMs = 0;  // meaningful when alive
   std::int64_t checkedAt = 0;   // Unix seconds
+  ProtocolSet protocols = kHttp;
+  ProtocolSet failedProtocols = 0;
+  bool probedAll = false;  // every protocol was tried: probed_at becomes checkedAt
+  Anonymity anonymity = Anonymity::unknown;
+  ExitFacts exit = {};
 };
 
 struct StoreSettings {

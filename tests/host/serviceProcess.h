@@ -37,7 +37,7 @@ class ServiceProcess {
       // Only async-signal-safe calls between fork and exec: the test has threads. As from a shell: every
       // signal at its default and none blocked, whatever this test process set (an ignored signal stays
       // ignored across exec, which would hide a program that forgets to ignore SIGPIPE itself).
-      for (int number = 1; number < NSIG; ++number) signal(number, SIG_DFL);
+      for (int number = 1; number < NSIG; ++number) ::signal(number, SIG_DFL);
       sigset_t none;
       sigemptyset(&none);
       sigprocmask(SIG_SETMASK, &none, nullptr);

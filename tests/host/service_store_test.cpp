@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "service/store/addressPolicy.h"
 #include "service/store/ipv4.h"
+#include "service/store/poolSnapshot.h"
 #include "service/store/poolStore.h"
 #include "service_testing.h"
 
@@ -266,3 +270,123 @@ TEST(ServiceSnapshot, ServesEqualLatenciesInTheOrderTheEntriesCame) {
 }
 
 }  // namespace
+
+namespace {
+
+// A store as the first service left it: the first table, no version, one live and one dead entry.
+void writeFirstLayout(const std::string& path) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  const char* sql =
+      "CREATE TABLE proxies (id INTEGER PRIMARY KEY, address TEXT NOT NULL, port INTEGER NOT NULL,"
+      " province TEXT NOT NULL DEFAULT '', city TEXT NOT NULL DEFAULT '', carrier TEXT NOT NULL DEFAULT '',"
+      " source TEXT NOT NULL DEFAULT '', first_seen INTEGER NOT NULL, last_checked INTEGER NOT NULL DEFAULT 0,"
+      " last_alive INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0,"
+      " latency_ms INTEGER NOT NULL DEFAULT 0, UNIQUE (address, port));"
+      "INSERT INTO proxies (address, port, first_seen, last_checked, last_alive, failures, latency_ms)"
+      " VALUES ('1.45.0.1', 80, 1, 50, 50, 0, 12), ('1.45.0.2', 80, 1, 50, 0, 3, 0);";
+  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+}
+
+}  // namespace
+
+TEST(ServiceStoreLayout, UpgradesAFirstLayoutStoreAndRefusesOneFromANewerService) {
+  TempFolder folder;
+  std::string path = folder.file("old.db");
+  writeFirstLayout(path);
+  {
+    std::unique_ptr<PoolStore> store = openStore(path);
+    std::vector<StoredProxy> all = store->all();
+    ASSERT_EQ(all.size(), 2u);
+    // The first checker checked plain HTTP only: what it found alive is an HTTP proxy, the rest unknown.
+    EXPECT_EQ(all[0].protocols, kHttp);
+    EXPECT_EQ(all[0].latencyMs, 12u);
+    EXPECT_EQ(all[1].protocols, 0);
+    EXPECT_EQ(all[1].failures, 3);
+  }
+  EXPECT_EQ(openStore(path)->count(), 2u) << "an upgraded store opens again as it is";
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  std::string error;
+  EXPECT_FALSE(PoolStore::open(path, error));
+  EXPECT_NE(error.find("newer"), std::string::npos) << error;
+}
+
+TEST(ServiceStoreLayout, KeepsHowToReachAnEntryAndHoldsItsSecretsPrivately) {
+  TempFolder folder;
+  std::string path = folder.file("pool.db");
+  std::unique_ptr<PoolStore> store = openStore(path);
+  struct stat file {};
+  ASSERT_EQ(stat(path.c_str(), &file), 0);
+  EXPECT_EQ(file.st_mode & 0777, 0600u) << "the store holds credentials";
+
+  NewProxy socks = proxy("1.45.0.1", 1080);
+  socks.scheme = kSocks5;
+  socks.username = "alice";
+  socks.password = "s3cret:with@signs";
+  store->add({socks}, "a.txt", 1);
+  // A bare listing of the same address later keeps the scheme and credentials; a new pair replaces them.
+  store->add({proxy("1.45.0.1", 1080)}, "b.txt", 2);
+  StoredProxy kept = store->all().at(0);
+  EXPECT_EQ(kept.scheme, kSocks5);
+  EXPECT_EQ(kept.username, "alice");
+  EXPECT_EQ(kept.password, "s3cret:with@signs");
+  EXPECT_EQ(kept.source, "b.txt");
+  NewProxy renamed = proxy("1.45.0.1", 1080);
+  renamed.username = "bob";
+  store->add({renamed}, "c.txt", 3);
+  EXPECT_EQ(store->all().at(0).username, "bob");
+  EXPECT_EQ(store->all().at(0).password, "");
+
+  DueProxy due = store->due(10, 5).at(0);
+  EXPECT_EQ(due.scheme, kSocks5);
+  EXPECT_EQ(due.username, "bob");
+}
+
+TEST(ServiceStoreLayout, RecordsWhatALiveCheckFoundAndKeepsItThroughAFailure) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  store->add({proxy("1.45.0.1", 8080), proxy("1.45.0.2", 1080)}, "a.txt", 1);
+  std::vector<StoredProxy> all = store->all();
+  CheckRecord http;
+  http.id = all[0].id;
+  http.alive = true;
+  http.latencyMs = 30;
+  http.checkedAt = 100;
+  http.protocols = kHttp | kHttps;
+  http.failedProtocols = kSocks4 | kSocks5;
+  http.probedAll = true;
+  http.anonymity = Anonymity::anonymous;
+  http.exit = {"1.45.9.9", "P", "C", "K"};
+  CheckRecord socks = http;
+  socks.id = all[1].id;
+  socks.protocols = kSocks5;
+  socks.failedProtocols = 0;
+  socks.probedAll = false;
+  socks.anonymity = Anonymity::elite;
+  socks.exit = {};
+  std::string error;
+  ASSERT_TRUE(store->recordChecks({http, socks}, error)) << error;
+  ASSERT_TRUE(store->recordCheck(all[0].id, false, 0, 200, error)) << error;
+
+  all = store->all();
+  EXPECT_EQ(all[0].protocols, kHttp | kHttps) << "a failure leaves what the entry was known to be";
+  EXPECT_EQ(all[0].failedProtocols, kSocks4 | kSocks5);
+  EXPECT_EQ(all[0].probedAt, 100);
+  EXPECT_EQ(all[0].anonymity, Anonymity::anonymous);
+  EXPECT_EQ(all[0].exit.address, "1.45.9.9");
+  EXPECT_EQ(all[0].failures, 1);
+  EXPECT_EQ(all[1].probedAt, 0);
+
+  // The program's page lists HTTP proxies only; the JSON answer has every live one with its kind.
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(all, true);
+  EXPECT_TRUE(snapshot->served.empty()) << "the HTTP proxy failed its last check, the other is SOCKS only";
+  ASSERT_EQ(snapshot->facts.size(), 1u);
+  EXPECT_EQ(snapshot->facts[0].protocols, kSocks5);
+  EXPECT_EQ(snapshot->facts[0].anonymity, Anonymity::elite);
+  EXPECT_EQ(snapshot->liveByProtocol, (std::array<std::size_t, 4>{0, 0, 0, 1}));
+  EXPECT_EQ(snapshot->liveByAnonymity, (std::array<std::size_t, 4>{0, 0, 0, 1}));
+}
