@@ -36,8 +36,24 @@ ClientSlot::~ClientSlot() {
   if (found != shared_->clients.end() && --found->second == 0) shared_->clients.erase(found);
 }
 
+namespace {
+
+// An IPv4 client of a dual-stack listener shows as ::ffff:a.b.c.d; it is named as the IPv4 address.
+std::string addressOf(const tcp::socket& socket) {
+  boost::system::error_code error;
+  tcp::endpoint peer = socket.remote_endpoint(error);
+  if (error) return {};
+  boost::asio::ip::address address = peer.address();
+  if (address.is_v6() && address.to_v6().is_v4_mapped()) {
+    return boost::asio::ip::make_address_v4(boost::asio::ip::v4_mapped, address.to_v6()).to_string();
+  }
+  return address.to_string();
+}
+
+}  // namespace
+
 Connection::Connection(tcp::socket socket, Loop& loop, ClientSlot slot)
-    : socket_(std::move(socket)), loop_(loop), slot_(std::move(slot)) {}
+    : socket_(std::move(socket)), peer_(addressOf(socket_)), loop_(loop), slot_(std::move(slot)) {}
 
 Connection::~Connection() {
   if (registered_) loop_.connections.erase(place_);
@@ -155,7 +171,7 @@ void Connection::answer() {
   const auto& request = parser_->get();
   headers_.clear();
   for (const auto& field : request) headers_.emplace_back(field.name_string(), field.value());
-  HttpRequest asked{request.method_string(), request.target(), headers_};
+  HttpRequest asked{request.method_string(), request.target(), headers_, peer_};
   bool keepAlive = request.keep_alive() && !loop_.stopping;
   bool headOnly = request.method() == http::verb::head;
   try {

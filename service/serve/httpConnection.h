@@ -102,6 +102,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void close();
 
   tcp::socket socket_;
+  std::string peer_;  // the client's address, for the routes that answer by who asks
   Loop& loop_;
   ClientSlot slot_;
   std::list<Connection*>::iterator place_;

@@ -19,6 +19,7 @@ struct HttpRequest {
   std::string_view method;  // GET or HEAD: the server answers every other method itself (405)
   std::string_view target;  // as received: the path and the raw query
   std::span<const HttpHeader> headers;
+  std::string_view peer = {};  // the client's address as text ("127.0.0.1", "::1"), empty when unknown
 
   // The first header of that name (any case), empty when absent.
   std::string_view header(std::string_view name) const;
