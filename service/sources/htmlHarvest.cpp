@@ -158,9 +158,9 @@ class HtmlWalk {
   }
 
   std::size_t entity(std::size_t at) {
-    std::size_t semicolon = page_.find(';', at + 1);
-    if (semicolon != kNone && semicolon - at - 1 <= kMaxEntityLetters &&
-        appendEntity(target(), page_.substr(at + 1, semicolon - at - 1))) {
+    // Looked for only as far as an entity's name reaches: a page of "&" without ";" stays linear.
+    std::size_t semicolon = page_.substr(0, std::min(page_.size(), at + 2 + kMaxEntityLetters)).find(';', at + 1);
+    if (semicolon != kNone && appendEntity(target(), page_.substr(at + 1, semicolon - at - 1))) {
       return semicolon + 1;
     }
     target() += '&';

@@ -258,7 +258,9 @@ TEST(ServicePageImport, ReadsBrokenJsonAsTextAndSurvivesHostileInput) {
   const std::pair<std::string, std::size_t> unended[] = {{"<p>1.2.3.4:80</p><a href=\"never closed 5.6.7.8:80", 1},
                                                          {"<!-- 1.2.3.4:80", 0},
                                                          {"<script>1.2.3.4:80", 0},
-                                                         {std::string(100000, '<') + "1.2.3.4:80", 1}};
+                                                         {std::string(100000, '<') + "1.2.3.4:80", 1},
+                                                         {std::string(4000000, '&') + "1.2.3.4:80", 1},
+                                                         {std::string(4000000, '@') + "1.2.3.4:80", 1}};
   for (const auto& [page, found] : unended) {
     EXPECT_EQ(harvestPage(page, nullptr).proxies.size(), found) << page.substr(0, 40);
   }
