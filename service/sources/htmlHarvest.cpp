@@ -13,6 +13,9 @@ constexpr std::size_t kNone = std::string_view::npos;
 constexpr std::size_t kMaxPortText = 6;       // enough to tell a port from a number too large for one
 constexpr std::size_t kMaxProtocolCell = 32;  // a cell naming a protocol is short
 constexpr std::size_t kMaxEntityLetters = 10;
+// Tables nested deeper than any page nests them are read as part of the table holding them: a page of
+// "<table>" repeated cannot make the walk hold a table per tag.
+constexpr std::size_t kMaxTableDepth = 32;
 
 bool isLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -238,7 +241,13 @@ class HtmlWalk {
     if (name == "table") {
       breakText();
       if (!closing) {
-        tables_.emplace_back();
+        if (tables_.size() < kMaxTableDepth) {
+          tables_.emplace_back();
+        } else {
+          ++tablesTooDeep_;
+        }
+      } else if (tablesTooDeep_ > 0) {
+        --tablesTooDeep_;
       } else if (!tables_.empty()) {
         endTable();
       }
@@ -378,6 +387,7 @@ class HtmlWalk {
   const FoundProxy& found_;
   std::string text_;
   std::vector<Table> tables_;
+  std::size_t tablesTooDeep_ = 0;  // open beyond kMaxTableDepth
 };
 
 }  // namespace

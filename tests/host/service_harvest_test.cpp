@@ -254,6 +254,11 @@ TEST(ServicePageImport, ReadsBrokenJsonAsTextAndSurvivesHostileInput) {
   std::string deep = "[{\"ip\":\"1.2.3.4\",\"port\":80}," + std::string(depth, '[') +
                      "{\"ip\":\"5.6.7.8\",\"port\":80}" + std::string(depth, ']') + "]";
   EXPECT_EQ(described(harvestPage(deep, nullptr).proxies), (std::vector<std::string>{"1.2.3.4:80"}));
+  // Tables nested as deep: a row inside is still read.
+  std::string tables;
+  for (std::size_t at = 0; at < depth; ++at) tables += "<table>";
+  EXPECT_EQ(described(harvestPage(tables + "<tr><td>1.2.3.4</td><td>80</td></tr>", nullptr).proxies),
+            (std::vector<std::string>{"1.2.3.4:80"}));
   // Markup that never ends, and JSON in a script.
   const std::pair<std::string, std::size_t> unended[] = {{"<p>1.2.3.4:80</p><a href=\"never closed 5.6.7.8:80", 1},
                                                          {"<!-- 1.2.3.4:80", 0},
