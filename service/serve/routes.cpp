@@ -138,7 +138,7 @@ HttpAnswer ServiceRoutes::answer(const HttpRequest& request) const {
   if (path == kProxyApiPath) {
     // What most scripts ask is the same for every request until the snapshot changes.
     if (query.empty() || query == kFirstApiQuery) return {kOk, kJsonType, kept(snapshot_.get())->firstApiAnswer, {}};
-    JsonReply reply = answerProxyApiQuery(*snapshot_.get(), query);
+    JsonReply reply = answerProxyApiQuery(*snapshot_.get(), query, isLoopbackPeer(request.peer));
     return {reply.status, kJsonType, std::make_shared<const std::string>(std::move(reply.body)), {}};
   }
   if (path == kStatusPath) {

@@ -1,7 +1,9 @@
 #pragma once
-// GET /status: a small page for a person in a browser (UTF-8 HTML): live and dead entries by region
-// and by carrier (the largest kStatusRows of each and one row for the rest, so the page stays small
-// however many names the pool holds), what the last check round did, and what the HTTP front refused.
+// GET /status: a small page for a person in a browser (UTF-8 HTML): live entries by protocol and by
+// anonymity grade, two charts (statusCharts.h: the live count after each of the last rounds, the live
+// entries' latencies), live and dead entries by region and by carrier (the largest kStatusRows of each and
+// one row for the rest, so the page stays small however many names the pool holds), what the last check
+// round did, and what the HTTP front refused.
 #include <cstdint>
 #include <string>
 #include <string_view>

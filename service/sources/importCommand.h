@@ -1,6 +1,7 @@
 #pragma once
-// quorvelip-service import: reads each source, reports its bad lines, merges its entries into the
-// store and says what it added, merged and skipped, or that it wrote nothing and why.
+// quorvelip-service import: reads each source (a plain list, or a page: see pageHarvest.h), reports what
+// it skipped, merges its entries into the store and says what it added, merged and skipped, or that it
+// wrote nothing and why.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,8 +13,9 @@ struct ImportSettings {
   bool allowPrivate = false;  // take local-network addresses from web sources too (--allow-private)
 };
 
-// Imports one source in one transaction: all its entries or none. Reports "SOURCE: line N: reason" for
-// each skipped line on `errors`; then, once committed, "SOURCE: added A, merged M, skipped S" on
+// Imports one source in one transaction: all its entries or none. A plain list reports "SOURCE: line N:
+// reason" for each skipped line on `errors`; a page "SOURCE: found …" on `out` (PageHarvest::summary) and
+// its first skipped proxies by address on `errors`. Then, once committed, "SOURCE: added A, merged M, skipped S" on
 // `out`, or, when the store refused, "SOURCE: not written: MESSAGE (0 of N entries)" on `errors`.
 // False when the source could not be read or was not written.
 bool importSource(PoolStore& store, const std::string& source, const IpRegionDb* regions, std::FILE* out,

@@ -19,23 +19,18 @@ std::string_view trimmed(std::string_view text) {
   return text;
 }
 
-bool isAddressPortLine(std::string_view line) {
+bool isProxyWordLine(std::string_view line) {
   return line.find_first_of(" \t") == std::string_view::npos && line.find(':') != std::string_view::npos;
 }
 
-// The reason an "address:port" line is unusable, or empty when `proxy` was filled.
-std::string parseAddressPort(std::string_view line, NewProxy& proxy, const IpRegionDb* regions,
-                             const AddressRule& rule) {
-  std::size_t colon = line.rfind(':');
-  std::optional<std::uint32_t> address = parseIpv4(line.substr(0, colon));
-  if (!address) return "bad address";
-  std::optional<std::uint32_t> port = parseDecimal(line.substr(colon + 1), 5);
-  if (!port || *port < 1 || *port > 65535) return "bad port";
-  if (std::string refused = refusedAddress(*address, 1, rule); !refused.empty()) return refused;
-  proxy.address = formatIpv4(*address);
-  proxy.port = static_cast<std::uint16_t>(*port);
-  locate(proxy, *address, regions);
-  return {};
+// The reason a one-word line is unusable, or empty when `proxy` was filled.
+std::string parseWord(std::string_view line, NewProxy& proxy, const IpRegionDb* regions, const AddressRule& rule) {
+  ProxyForm form;
+  std::uint32_t address = 0;
+  std::string problem = readProxyWord(line, form);
+  if (problem.empty()) problem = acceptProxy(form, rule, proxy, address);
+  if (problem.empty()) locate(proxy, address, regions);
+  return problem;
 }
 
 // The number of a "line N: ..." report.
@@ -44,6 +39,21 @@ long lineNumber(const std::string& problem) {
 }
 
 }  // namespace
+
+std::string acceptProxy(const ProxyForm& form, const AddressRule& rule, NewProxy& proxy, std::uint32_t& address) {
+  std::optional<std::uint32_t> parsed = parseIpv4(form.address);
+  if (!parsed) return "bad address";
+  std::optional<std::uint32_t> port = parseDecimal(form.port, 5);
+  if (!port || *port < 1 || *port > 65535) return "bad port";
+  if (std::string refused = refusedAddress(*parsed, 1, rule); !refused.empty()) return refused;
+  address = *parsed;
+  proxy.address = formatIpv4(address);
+  proxy.port = static_cast<std::uint16_t>(*port);
+  proxy.scheme = form.scheme;
+  proxy.username = form.username;
+  proxy.password = form.password;
+  return {};
+}
 
 void locate(NewProxy& proxy, std::uint32_t address, const IpRegionDb* regions) {
   if (!regions) return;
@@ -68,14 +78,14 @@ ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions, c
     utf8Text.remove_prefix(end == std::string_view::npos ? utf8Text.size() : end + 1);
     std::string_view line = trimmed(raw);
     if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-    if (line.empty() || line.front() == '#' || !isAddressPortLine(line)) {
+    if (line.empty() || line.front() == '#' || !isProxyWordLine(line)) {
       poolLines += raw;
       poolLines += '\n';
       continue;
     }
     poolLines += '\n';
     NewProxy proxy;
-    if (std::string problem = parseAddressPort(line, proxy, regions, rule); !problem.empty()) {
+    if (std::string problem = parseWord(line, proxy, regions, rule); !problem.empty()) {
       result.problems.push_back("line " + std::to_string(number) + ": " + problem);
       continue;
     }
