@@ -98,18 +98,11 @@ bool appendEntity(std::string& out, std::string_view name) {
 
 // The "words" of a header cell, for naming its column.
 bool hasWord(std::string_view text, std::initializer_list<std::string_view> words) {
-  for (std::size_t at = 0; at < text.size();) {
-    if (!isAlnum(text[at])) {
-      ++at;
-      continue;
-    }
-    std::size_t end = at;
-    while (end < text.size() && isAlnum(text[end])) ++end;
-    std::string word = lowered(text.substr(at, end - at));
-    if (std::find(words.begin(), words.end(), word) != words.end()) return true;
-    at = end;
-  }
-  return false;
+  bool found = false;
+  forEachWord(text, [&](std::string_view word) {
+    found = found || std::find(words.begin(), words.end(), lowered(word)) != words.end();
+  });
+  return found;
 }
 
 bool isQuadShaped(std::string_view text) {

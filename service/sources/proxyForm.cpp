@@ -130,9 +130,7 @@ std::optional<ProtocolBit> schemeNamed(std::string_view name) {
   return protocolNamed(folded);
 }
 
-ProtocolSet protocolOfText(std::string_view text) {
-  ProtocolSet named = 0;
-  bool afterSocks = false;
+void forEachWord(std::string_view text, const std::function<void(std::string_view word)>& word) {
   for (std::size_t at = 0; at < text.size();) {
     if (!isAlnum(text[at])) {
       ++at;
@@ -140,7 +138,15 @@ ProtocolSet protocolOfText(std::string_view text) {
     }
     std::size_t end = at;
     while (end < text.size() && isAlnum(text[end])) ++end;
-    std::string_view word = text.substr(at, end - at);
+    word(text.substr(at, end - at));
+    at = end;
+  }
+}
+
+ProtocolSet protocolOfText(std::string_view text) {
+  ProtocolSet named = 0;
+  bool afterSocks = false;
+  forEachWord(text, [&](std::string_view word) {
     if (std::optional<ProtocolBit> scheme = schemeNamed(word)) {
       named |= *scheme;
       afterSocks = *scheme == kSocks4 || *scheme == kSocks5;
@@ -149,8 +155,7 @@ ProtocolSet protocolOfText(std::string_view text) {
     } else {
       afterSocks = false;
     }
-    at = end;
-  }
+  });
   return std::has_single_bit(named) ? named : 0;
 }
 

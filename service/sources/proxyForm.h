@@ -27,6 +27,9 @@ enum class FoundIn { tableRow, jsonObject, inlineText };
 
 using FoundProxy = std::function<void(ProxyForm& form, FoundIn where)>;
 
+// Calls `word` with each run of ASCII letters and digits in `text`, in order.
+void forEachWord(std::string_view text, const std::function<void(std::string_view word)>& word);
+
 // The protocol a scheme names, in any case: http, https, socks4 and socks4a, socks5 and socks5h.
 std::optional<ProtocolBit> schemeNamed(std::string_view name);
 

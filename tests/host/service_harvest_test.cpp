@@ -42,20 +42,6 @@ std::string fixture(const std::string& name) {
 
 const AddressRule kFromWeb{.fromWeb = true};
 
-// What a FILE* received.
-struct Captured {
-  Captured() : file(std::tmpfile()) {}
-  ~Captured() { std::fclose(file); }
-  std::string text() {
-    std::fflush(file);
-    std::rewind(file);
-    std::string result;
-    for (int c; (c = std::fgetc(file)) != EOF;) result += static_cast<char>(c);
-    return result;
-  }
-  std::FILE* file;
-};
-
 TEST(ServicePageImport, AProxyListSitesTablePageYieldsItsRowsAndNothingOfItsScriptsAdsOrLinks) {
   std::string page = fixture("proxy-site.html");
   ASSERT_TRUE(isPage(page));

@@ -96,20 +96,6 @@ TEST(ServiceImport, StopsGrowingAtThePoolLimit) {
   EXPECT_TRUE(load.warnings[0].starts_with("line 4: pool full")) << load.warnings[0];
 }
 
-// What a FILE* received.
-struct Captured {
-  Captured() : file(std::tmpfile()) {}
-  ~Captured() { std::fclose(file); }
-  std::string text() {
-    std::fflush(file);
-    std::rewind(file);
-    std::string result;
-    for (int c; (c = std::fgetc(file)) != EOF;) result += static_cast<char>(c);
-    return result;
-  }
-  std::FILE* file;
-};
-
 TEST(ServiceImport, MergesSourcesIntoTheStoreAndSaysWhatItDid) {
   TempFolder folder;
   std::string first = folder.write("first.txt", "1.45.3.7:8080\n1.45.3.7:8080\nnonsense\n27.109.124.1:3128\n");

@@ -157,20 +157,6 @@ std::vector<std::string> storedAddresses(const std::string& db) {
   return result;
 }
 
-// What a FILE* received.
-struct Captured {
-  Captured() : file(std::tmpfile()) {}
-  ~Captured() { std::fclose(file); }
-  std::string text() {
-    std::fflush(file);
-    std::rewind(file);
-    std::string result;
-    for (int c; (c = std::fgetc(file)) != EOF;) result += static_cast<char>(c);
-    return result;
-  }
-  std::FILE* file;
-};
-
 TEST(ServiceStoreFaults, AFullDiskIsReportedAndWhatTheStoreHeldStays) {
   SmallDisk disk("256k");
   ASSERT_TRUE(disk.mounted()) << disk.error();

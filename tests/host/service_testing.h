@@ -17,6 +17,22 @@
 #include "service/store/poolStore.h"
 #include "tests/soak/queryMix.h"
 
+// What a command wrote to the FILE* it was given.
+struct Captured {
+  Captured() : file(std::tmpfile()) {}
+  ~Captured() { std::fclose(file); }
+  Captured(const Captured&) = delete;
+  Captured& operator=(const Captured&) = delete;
+  std::string text() {
+    std::fflush(file);
+    std::rewind(file);
+    std::string result;
+    for (int c; (c = std::fgetc(file)) != EOF;) result += static_cast<char>(c);
+    return result;
+  }
+  std::FILE* file;
+};
+
 // A fresh folder under the system's temporary folder, removed with what it holds.
 class TempFolder {
  public:
