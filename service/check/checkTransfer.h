@@ -1,6 +1,7 @@
 #pragma once
-// One check as a libcurl transfer: the easy handle with its reply counted against the cap, and the
-// multi handle of a round that holds them. Used by the checker alone.
+// One attempt of a check as a libcurl transfer: the easy handle set up for one protocol through the
+// candidate (or straight to the target), its reply counted against the cap, and what its end says
+// (candidateProbe.h's Attempt); and the multi handle of a round that holds them. Used by the checker alone.
 #include <curl/curl.h>
 
 #include <cstddef>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "service/check/candidateProbe.h"
 #include "service/check/checker.h"
 
 namespace check {
@@ -20,13 +22,26 @@ struct EasyDeleter {
 struct MultiDeleter {
   void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
+struct ListDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
+using ListHandle = std::unique_ptr<curl_slist, ListDeleter>;
 
-// One check in flight. Lives at a fixed address while curl holds pointers to it.
+// What every transfer of a round shares.
+struct TransferCommon {
+  explicit TransferCommon(const CheckSettings& settings);
+  const CheckSettings& settings;
+  bool proxyResolves = false;  // the check URL names a host: SOCKS4a and SOCKS5h let the proxy resolve it
+  ListHandle headers;          // the request's own header lines
+};
+
+// One transfer in flight. Lives at a fixed address while curl holds pointers to it.
 struct Slot {
   EasyHandle easy;
   std::size_t candidate = 0;
+  ProtocolBit protocol = kHttp;
   std::string token;
   std::string url;
   std::string proxy;
@@ -34,17 +49,24 @@ struct Slot {
   std::size_t received = 0;  // headers and body, against the cap
   std::size_t cap = 0;
   bool overCap = false;
+  bool sawHttp = false;       // an HTTP status line came back (of the request or of a CONNECT)
   bool localFailure = false;  // the reply could not be kept here (out of memory): no verdict
   int socketError = 0;        // errno of a socket that could not even be opened (EMFILE...)
   bool busy = false;
 };
 
-// Sets the slot up to fetch the check URL with `token` through the candidate as an HTTP proxy. False
-// when it cannot be set up here (no easy handle, an option refused for want of memory).
-bool prepare(Slot& slot, const CheckCandidate& candidate, const CheckSettings& settings, std::string token);
+// Sets the slot up to fetch the check URL with `token` through `candidate` as `protocol`, with its
+// credentials; or, with no candidate, straight to the target. False when it cannot be set up here (no easy
+// handle, an option refused for want of memory).
+bool prepare(Slot& slot, const CheckCandidate* candidate, ProtocolBit protocol, const TransferCommon& common,
+             std::string token);
 
-// The whole exchange through the proxy, rounded to milliseconds.
-std::uint32_t latencyMs(const Slot& slot);
+// What the ended transfer says: its verdict, how it ended for the other protocols, the latency and, when
+// it worked, the facts the target reported.
+Attempt readAttempt(const Slot& slot, CURLcode result, const CheckKey& key);
+
+// The local address of the ended transfer's connection, empty when unknown.
+std::string localAddress(const Slot& slot);
 
 // Takes every easy handle out of the multi handle before either is freed, whatever ends the round.
 class Round {
@@ -64,6 +86,7 @@ class Round {
 
   CURLM* multi() const { return multi_.get(); }
   std::vector<Slot>& slots() { return slots_; }
+  std::size_t indexOf(const Slot& slot) const { return static_cast<std::size_t>(&slot - slots_.data()); }
 
   // False when the multi handle would not take it (out of memory).
   bool start(Slot& slot) {
