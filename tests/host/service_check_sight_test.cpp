@@ -9,6 +9,8 @@
 #include "service/check/candidateProbe.h"
 #include "service/check/checkAnswer.h"
 #include "service/check/checkTarget.h"
+#include "service/store/ipv4.h"
+#include "service_testing.h"
 
 namespace {
 
@@ -264,6 +266,23 @@ TEST(Probe, TheGradeIsTheLeastAnonymousWayThroughAndTheExitOnlyWhenElsewhere) {
   EXPECT_EQ(outcome.latencyMs, 12u);
   EXPECT_EQ(outcome.exit.address, "");  // leaves from where it listens
   EXPECT_EQ(probe.conclude({{}, nullptr}).anonymity, Anonymity::unknown);
+}
+
+TEST(Probe, AnExitElsewhereIsRecordedWithItsRegionAndCarrier) {
+  std::optional<IpRegionDb> regions = loadIpRegionDb(regionDbPath());
+  if (!regions) GTEST_SKIP() << "no region database at " << regionDbPath();
+  const char* exit = "114.114.114.114";
+  std::optional<IpRegion> region = regions->lookup(*parseIpv4(exit));
+  ASSERT_TRUE(region && !region->province.empty());
+  CheckCandidate candidate = bare();
+  CandidateProbe probe(candidate, kNow, kReprobe);
+  probe.record({kSocks5, AttemptEnd::worked, CheckVerdict::alive, 5, {{"peer", exit}}});
+  CheckOutcome outcome = probe.conclude({{"127.0.0.1"}, &*regions});
+  EXPECT_EQ(outcome.exit.address, exit);
+  EXPECT_EQ(outcome.exit.province, region->province);
+  EXPECT_EQ(outcome.exit.city, region->city);
+  EXPECT_EQ(outcome.exit.carrier, region->carrier);
+  EXPECT_EQ(probe.conclude(kSight).exit.province, "");  // no database: the address alone
 }
 
 }  // namespace
