@@ -32,14 +32,14 @@ std::string protocolList(ProtocolSet protocols) {
 // what the check found, never the entry's credentials.
 void printOutcome(std::FILE* out, const SettledCheck& check) {
   const CheckOutcome& outcome = check.outcome;
-  std::string line = check.proxy.address + ":" + std::to_string(check.proxy.port) + " ";
-  line += verdictName(outcome.verdict);
+  std::fprintf(out, "%s:%u %s", check.proxy.address.c_str(), static_cast<unsigned>(check.proxy.port),
+               std::string(verdictName(outcome.verdict)).c_str());
   if (outcome.verdict == CheckVerdict::alive) {
-    line += " " + std::to_string(outcome.latencyMs) + " ms " + protocolList(outcome.protocols) + " ";
-    line += anonymityName(outcome.anonymity);
-    if (!outcome.exit.address.empty()) line += " exit " + outcome.exit.address;
+    std::fprintf(out, " %u ms %s %s", static_cast<unsigned>(outcome.latencyMs), protocolList(outcome.protocols).c_str(),
+                 std::string(anonymityName(outcome.anonymity)).c_str());
+    if (!outcome.exit.address.empty()) std::fprintf(out, " exit %s", outcome.exit.address.c_str());
   }
-  std::fprintf(out, "%s\n", line.c_str());
+  std::fputc('\n', out);
 }
 
 }  // namespace

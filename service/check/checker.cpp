@@ -66,8 +66,7 @@ void validate(const CheckSettings& settings) {
 template <class Stopped, class Ended>
 bool pump(Round& round, std::size_t& inFlight, Stopped stopped, Ended ended) {
   while (inFlight > 0 && !stopped()) {
-    int running = 0;
-    if (curl_multi_perform(round.multi(), &running) != CURLM_OK) throw std::runtime_error("curl_multi_perform failed");
+    round.step(kStopPollMs);
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(round.multi(), &queued)) {
       if (message->msg != CURLMSG_DONE) continue;
@@ -78,8 +77,6 @@ bool pump(Round& round, std::size_t& inFlight, Stopped stopped, Ended ended) {
       if (!ended(slot, result)) --inFlight;
       if (stopped()) return false;
     }
-    if (inFlight == 0) break;
-    if (queued == 0 && running > 0) curl_multi_poll(round.multi(), nullptr, 0, kStopPollMs, nullptr);
   }
   return !stopped();
 }
