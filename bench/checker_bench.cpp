@@ -76,12 +76,13 @@ size_t discard(char*, size_t size, size_t count, void*) {
 }
 
 // The yardstick: the same traffic with the least a multi loop can do; a 200 counts as alive.
-Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl) {
+Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl,
+               std::size_t parallel = kParallel) {
   const std::string url = checkUrl + "?token=0123456789abcdef0123456789abcdef";
   Tally tally;
   double begin = nowMs();
   CURLM* multi = curl_multi_init();
-  std::vector<CURL*> easies(std::min(kParallel, candidates.size()));
+  std::vector<CURL*> easies(std::min(parallel, candidates.size()));
   std::vector<std::string> proxies(easies.size());
   std::size_t next = 0;
   int inFlight = 0;
@@ -223,7 +224,11 @@ void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, 
     runs.push_back(tally.ms);
   }
   Timing timing = summarise(runs);
-  std::printf("  wall / floor: %.3f (goal at most 1.1)\n\n", timing.median / floorMs);
+  // The same traffic through the plain loop, once: what this machine and the farm allow at all.
+  Tally plain = runPlain(mixed, target.checkUrl(), parallel);
+  line("plain", plain);
+  std::printf("  wall / floor: %.3f (goal at most 1.1); plain loop / floor %.3f\n\n", timing.median / floorMs,
+              plain.ms / floorMs);
   std::printf("RESULT checker_mixed_%zu_p%zu %.1f %.1f %.1f %.1f ms\n\n", mixed.size(), parallel, timing.median,
               timing.min, timing.max, floorMs);
 }
@@ -297,9 +302,11 @@ void inFlightCost(const std::vector<CheckCandidate>& silent, const CheckTargetSe
 
 }  // namespace
 
-// `--good-only`: just the first comparison, a few seconds.
+// `--good-only`: just the comparison of good proxies, a few seconds; `--floor-only`: just the wall times
+// against the floor.
 int main(int argc, char** argv) {
   const bool goodOnly = argc > 1 && std::string(argv[1]) == "--good-only";
+  const bool floorOnly = argc > 1 && std::string(argv[1]) == "--floor-only";
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a run takes minutes: show each line as it comes
   // Thousands of listening sockets and connections in one process.
   rlimit files{};
@@ -341,6 +348,10 @@ int main(int argc, char** argv) {
   // slows every connect after it.
   for (std::size_t parallel : {std::size_t{1024}, std::size_t{4096}}) {
     againstFloor(bare(mixed), silent.size(), parallel, target);
+  }
+  if (floorOnly) {
+    curl_global_cleanup();
+    return 0;
   }
   probeCost("checker_probe_good_5000", goodFiveTimes, kParallel, target, farm);
   probeCost("checker_probe_mixed_10000", mixed, 1024, target, farm);
