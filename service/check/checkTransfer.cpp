@@ -188,7 +188,9 @@ std::uint32_t latencyMs(const Slot& slot) {
 }  // namespace
 
 TransferCommon::TransferCommon(const CheckSettings& settings)
-    : settings(settings), proxyResolves(checkUrlNamesHost(settings.checkUrl)) {
+    : settings(settings),
+      proxyResolves(checkUrlNamesHost(settings.checkUrl)),
+      alwaysTunnels(settings.checkUrl.starts_with("https:")) {
   // No Proxy-Connection header (libcurl's own, for a plain HTTP proxy): a browser sends none, so a proxy
   // that passed it on would be graded by what we sent rather than by what it adds.
   headers.reset(curl_slist_append(nullptr, "Proxy-Connection:"));

@@ -35,6 +35,7 @@ struct TransferCommon {
   explicit TransferCommon(const CheckSettings& settings);
   const CheckSettings& settings;
   bool proxyResolves = false;  // the check URL names a host: SOCKS4a and SOCKS5h let the proxy resolve it
+  bool alwaysTunnels = false;  // an https check URL: an HTTP proxy is asked for a tunnel either way
   ListHandle headers;          // the request's own header lines
 };
 

@@ -12,6 +12,7 @@
 #include <optional>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
 #include "service/check/candidateProbe.h"
 #include "service/check/checkTarget.h"
@@ -195,7 +196,14 @@ CheckRoundFacts checkProxies(const std::vector<CheckCandidate>& candidates, cons
 
   pump(round, inFlight, stopped, [&](Slot& slot, CURLcode result) {
     CandidateProbe& probe = *probes[round.indexOf(slot)];
-    probe.record(readAttempt(slot, result, settings.key));
+    Attempt done = readAttempt(slot, result, settings.key);
+    if (common.alwaysTunnels && done.protocol == kHttp) {
+      // The plain HTTP attempt was a tunnel already: it answers for the tunnel too, not asked twice.
+      Attempt tunnel = done;
+      tunnel.protocol = kHttps;
+      probe.record(std::move(tunnel));
+    }
+    probe.record(std::move(done));
     round.finish(slot);
     if (attempt(slot)) return true;  // the same candidate, another protocol, in the same slot
     CheckOutcome outcome = probe.conclude(sight);

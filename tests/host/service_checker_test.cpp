@@ -142,8 +142,8 @@ TEST(Checker, CountsARefusedTunnelAsABadStatus) {
   settings.checkUrl = "https://127.0.0.1:" + std::to_string(target.port()) + kCheckPath;
   EXPECT_EQ(verdictsById(runChecks({farm.add({FakeKind::forward}, 1)}, settings)),
             (std::map<std::int64_t, std::string>{{1, "badStatus"}}));
-  // Asked as a plain HTTP proxy and then for a tunnel: to an https URL both are the same request.
-  EXPECT_EQ(farm.requestTargets(), std::vector<std::string>(2, "127.0.0.1:" + std::to_string(target.port())));
+  // To an https URL a plain HTTP proxy is asked for a tunnel as well: asked once, not again as a tunnel.
+  EXPECT_EQ(farm.requestTargets(), std::vector<std::string>{"127.0.0.1:" + std::to_string(target.port())});
 }
 
 // A bare address is asked as each protocol only as far as its answers allow: an HTTP proxy is asked for
