@@ -1,15 +1,21 @@
 // Throughput of the live checker against a plain libcurl multi loop over the same loopback candidates
-// (same parallel bound, same timeout, each proxy simply asked for the check URL, nothing verified), and
-// its wall time as the list grows. The candidates: good fake proxies forwarding to a local check
-// target, refusing addresses, and silent proxies that accept and never answer. Build with
-// optimisation, no sanitizers. Everything it starts ends with it.
+// (same parallel bound, same timeout, each proxy simply asked for the check URL, nothing verified); its
+// wall time at --parallel 1024 and 4096 against the floor the silent proxies set; what probing a bare
+// address for every protocol costs against checking the one protocol its list named; the resident
+// memory per 1,000 checks in flight and the open files it takes. The candidates: good fake proxies
+// forwarding to a local check target, refusing addresses, and silent proxies that accept and never
+// answer. Build with optimisation, no sanitizers. Everything it starts ends with it.
 #include <curl/curl.h>
 #include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakeProxies.h"
@@ -42,12 +48,14 @@ struct Tally {
   int other = 0;
 };
 
-Tally runChecker(const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target) {
+Tally runChecker(const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target,
+                 std::size_t parallel = kParallel, std::uint32_t timeoutMs = kTimeoutMs) {
   CheckSettings settings;
   settings.checkUrl = target.checkUrl();
   settings.key = target.key();
-  settings.parallel = kParallel;
-  settings.timeoutMs = kTimeoutMs;
+  settings.parallel = parallel;
+  settings.timeoutMs = timeoutMs;
+  settings.connectTimeoutMs = timeoutMs;
   Tally tally;
   double begin = nowMs();
   checkProxies(candidates, settings, [&](const CheckOutcome& outcome) {
@@ -68,12 +76,13 @@ size_t discard(char*, size_t size, size_t count, void*) {
 }
 
 // The yardstick: the same traffic with the least a multi loop can do; a 200 counts as alive.
-Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl) {
+Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl,
+               std::size_t parallel = kParallel) {
   const std::string url = checkUrl + "?token=0123456789abcdef0123456789abcdef";
   Tally tally;
   double begin = nowMs();
   CURLM* multi = curl_multi_init();
-  std::vector<CURL*> easies(std::min(kParallel, candidates.size()));
+  std::vector<CURL*> easies(std::min(parallel, candidates.size()));
   std::vector<std::string> proxies(easies.size());
   std::size_t next = 0;
   int inFlight = 0;
@@ -166,11 +175,138 @@ void compare(const char* figure, const std::vector<CheckCandidate>& candidates, 
   std::printf("RESULT %s %.1f %.1f %.1f %.1f ms\n\n", figure, ours.median, ours.min, ours.max, yardstick.median);
 }
 
+// Resident memory in KB, from /proc.
+long residentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word) {
+    if (word == "VmRSS:") {
+      long kb = 0;
+      status >> kb;
+      return kb;
+    }
+  }
+  return 0;
+}
+
+std::size_t openFiles() {
+  std::error_code error;
+  std::size_t count = 0;
+  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error)) {
+    ++count;
+  }
+  return count;
+}
+
+// The same candidates as bare addresses: every protocol probed.
+std::vector<CheckCandidate> bare(std::vector<CheckCandidate> candidates) {
+  for (CheckCandidate& candidate : candidates) candidate.scheme = 0;
+  return candidates;
+}
+
+// The same candidates, each as its list would name it when it names one: HTTP.
+std::vector<CheckCandidate> named(std::vector<CheckCandidate> candidates) {
+  for (CheckCandidate& candidate : candidates) candidate.scheme = kHttp;
+  return candidates;
+}
+
+// Wall time of the mixed list against its floor: the silent ones end only at the timeout, at most
+// `parallel` at a time. One RESULT line: checker median against the floor.
+void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, std::size_t parallel,
+                  const CheckTargetServer& target) {
+  const double floorMs = static_cast<double>((silent + parallel - 1) / parallel) * kTimeoutMs;
+  std::printf("checker_mixed_%zu_p%zu: bare addresses, timeout %u ms, floor ceil(%zu/%zu) x %u ms = %.0f ms\n",
+              mixed.size(), parallel, kTimeoutMs, silent, parallel, kTimeoutMs, floorMs);
+  std::vector<double> runs;
+  for (int run = 0; run < kRuns; ++run) {
+    Tally tally = runChecker(mixed, target, parallel);
+    line("checker", tally);
+    runs.push_back(tally.ms);
+  }
+  Timing timing = summarise(runs);
+  // The same traffic through the plain loop, once: what this machine and the farm allow at all.
+  Tally plain = runPlain(mixed, target.checkUrl(), parallel);
+  line("plain", plain);
+  std::printf("  wall / floor: %.3f (goal at most 1.1); plain loop / floor %.3f\n\n", timing.median / floorMs,
+              plain.ms / floorMs);
+  std::printf("RESULT checker_mixed_%zu_p%zu %.1f %.1f %.1f %.1f ms\n\n", mixed.size(), parallel, timing.median,
+              timing.min, timing.max, floorMs);
+}
+
+// Every protocol probed for a bare address against the one protocol its list named, on the same
+// candidates; the connections each way from the farm's count.
+void probeCost(const char* figure, const std::vector<CheckCandidate>& candidates, std::size_t parallel,
+               const CheckTargetServer& target, const FakeProxyFarm& farm) {
+  const std::vector<CheckCandidate> given = named(candidates);
+  const std::vector<CheckCandidate> probing = bare(candidates);
+  std::vector<double> bareMs;
+  std::vector<double> givenMs;
+  int bareConnections = 0;
+  int givenConnections = 0;
+  std::printf("%s: %zu candidates, parallel %zu, bare against scheme-given (http://)\n", figure, candidates.size(),
+              parallel);
+  for (int run = 0; run < kRuns; ++run) {
+    int before = farm.accepted();
+    Tally probed = runChecker(probing, target, parallel);
+    bareConnections = farm.accepted() - before;
+    before = farm.accepted();
+    Tally one = runChecker(given, target, parallel);
+    givenConnections = farm.accepted() - before;
+    line("bare", probed);
+    line("named", one);
+    bareMs.push_back(probed.ms);
+    givenMs.push_back(one.ms);
+  }
+  Timing probed = summarise(bareMs);
+  Timing one = summarise(givenMs);
+  std::printf("  connections the farm accepted: bare %d, named %d; time bare / named %.3f\n\n", bareConnections,
+              givenConnections, probed.median / one.median);
+  std::printf("RESULT %s %.1f %.1f %.1f %.1f ms\n\n", figure, probed.median, probed.min, probed.max, one.median);
+}
+
+// Resident memory and open files with `silent.size()` checks in flight at once (silent proxies, a
+// timeout long enough to sample them all held).
+void inFlightCost(const std::vector<CheckCandidate>& silent, const CheckTargetServer& target) {
+  const std::uint32_t holdMs = 3000;
+  // A first round, so that libcurl's and the allocator's one-time costs are not counted as per check.
+  runChecker(std::vector<CheckCandidate>(silent.begin(), silent.begin() + 64), target, 64, 200);
+  const long before = residentKb();
+  const std::size_t filesBefore = openFiles();
+  std::atomic<bool> done{false};
+  long peakKb = before;
+  std::size_t peakFiles = filesBefore;
+  std::thread sampler([&] {
+    while (!done) {
+      peakKb = std::max(peakKb, residentKb());
+      peakFiles = std::max(peakFiles, openFiles());
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  Tally tally = runChecker(silent, target, silent.size(), holdMs);
+  done = true;
+  sampler.join();
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  const double perThousand = static_cast<double>(peakKb - before) * 1000.0 / static_cast<double>(silent.size());
+  std::printf("checks in flight: %zu silent at once (timeout %u ms): resident %ld KB before, %ld KB at peak:\n",
+              silent.size(), holdMs, before, peakKb);
+  std::printf("  %.0f KB per 1,000 checks in flight (the farm's side of each connection included)\n", perThousand);
+  std::printf(
+      "  open files: %zu before, %zu at peak (checker and farm ends of every connection, the farm's\n"
+      "  listeners); limit %llu soft, %llu hard\n",
+      filesBefore, peakFiles, static_cast<unsigned long long>(files.rlim_cur),
+      static_cast<unsigned long long>(files.rlim_max));
+  line("checker", tally);
+  std::printf("\nRESULT checker_kb_per_1000_in_flight %.0f %.0f %.0f 0 KB\n\n", perThousand, perThousand, perThousand);
+}
+
 }  // namespace
 
-// `--good-only`: just the first comparison, a few seconds.
+// `--good-only`: just the comparison of good proxies, a few seconds; `--floor-only`: just the wall times
+// against the floor.
 int main(int argc, char** argv) {
   const bool goodOnly = argc > 1 && std::string(argv[1]) == "--good-only";
+  const bool floorOnly = argc > 1 && std::string(argv[1]) == "--floor-only";
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a run takes minutes: show each line as it comes
   // Thousands of listening sockets and connections in one process.
   rlimit files{};
@@ -185,6 +321,7 @@ int main(int argc, char** argv) {
   // 9 silent.
   std::vector<CheckCandidate> mixed;
   std::vector<CheckCandidate> good;
+  std::vector<CheckCandidate> silent;
   int goodMade = 0, refusingMade = 0, silentMade = 0;
   for (std::int64_t id = 0; id < kGood + kRefusing + kSilent; ++id) {
     int phase = static_cast<int>(id % 20);
@@ -195,30 +332,33 @@ int main(int argc, char** argv) {
       mixed.push_back(FakeProxyFarm::refusing(id, spread(2, refusingMade++)));
     } else {
       mixed.push_back(farm.add({FakeKind::hold}, id, spread(3, silentMade++)));
+      silent.push_back(mixed.back());
     }
   }
+  std::printf("farm: %zu listeners; open files now %zu\n\n", good.size() + silent.size(), openFiles());
 
   std::vector<CheckCandidate> goodFiveTimes;
   for (int round = 0; round < 5; ++round) goodFiveTimes.insert(goodFiveTimes.end(), good.begin(), good.end());
-  compare("checker_good_5000", goodFiveTimes, target);
   if (goodOnly) {
+    compare("checker_good_5000", named(goodFiveTimes), target);
     curl_global_cleanup();
     return 0;
   }
-  compare("checker_mixed_10000", mixed, target);
-
-  // Wall time against the floor the timeout sets: the silent ones end only at the timeout, at most
-  // `parallel` at a time.
-  std::printf("checker wall time as the list grows (parallel %zu, timeout %u ms):\n", kParallel, kTimeoutMs);
-  for (std::size_t count : {std::size_t{2500}, std::size_t{5000}, std::size_t{10000}}) {
-    std::vector<CheckCandidate> part(mixed.begin(), mixed.begin() + static_cast<std::ptrdiff_t>(count));
-    std::size_t silent = count * kSilent / mixed.size();
-    double floorMs = static_cast<double>((silent + kParallel - 1) / kParallel) * kTimeoutMs;
-    Tally tally = runChecker(part, target);
-    std::printf(
-        "  %5zu candidates (%4zu silent): %8.1f ms; timeout floor ceil(%zu/%zu) x %u ms = %6.0f ms; ratio %.2f\n",
-        count, silent, tally.ms, silent, kParallel, kTimeoutMs, floorMs, tally.ms / floorMs);
+  // The checker's own figures first: the plain loop leaves its silent connections in TIME_WAIT, which
+  // slows every connect after it.
+  for (std::size_t parallel : {std::size_t{1024}, std::size_t{4096}}) {
+    againstFloor(bare(mixed), silent.size(), parallel, target);
   }
+  if (floorOnly) {
+    curl_global_cleanup();
+    return 0;
+  }
+  probeCost("checker_probe_good_5000", goodFiveTimes, kParallel, target, farm);
+  probeCost("checker_probe_mixed_10000", mixed, 1024, target, farm);
+  inFlightCost(std::vector<CheckCandidate>(silent.begin(), silent.begin() + 4096), target);
+  // Against the plain loop, which asks each proxy one thing: the candidates name their protocol.
+  compare("checker_good_5000", named(goodFiveTimes), target);
+  compare("checker_mixed_10000", named(mixed), target);
   curl_global_cleanup();
   return 0;
 }

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "service/check/candidateProbe.h"
 #include "service/check/checkCommand.h"
 #include "service/check/checkKey.h"
 #include "service/check/openFiles.h"
@@ -49,7 +50,8 @@ std::optional<IpRegionDb> openRegions(const ServiceOptions& options) {
   std::string path = options.ipDb.empty() ? defaultIpDb() : options.ipDb;
   std::optional<IpRegionDb> regions = loadIpRegionDb(path);
   if (!regions) {
-    std::fprintf(stderr, "quorvelip-service: no region database at %s: address:port entries get no region\n",
+    std::fprintf(stderr,
+                 "quorvelip-service: no region database at %s: address:port entries and proxy exits get no region\n",
                  path.c_str());
   }
   return regions;
@@ -62,12 +64,16 @@ std::optional<CheckKey> checkKeyOf(const ServiceOptions& options, std::string& e
   return loadCheckKey(path, error);
 }
 
-CheckSettings checkSettings(const ServiceOptions& options, CheckKey key) {
+// `regions` (the exits' regions) must outlive the checks.
+CheckSettings checkSettings(const ServiceOptions& options, CheckKey key, const std::optional<IpRegionDb>& regions) {
   CheckSettings settings;
   settings.checkUrl = options.checkUrl;
   settings.key = std::move(key);
   settings.parallel = options.parallel;
   settings.timeoutMs = static_cast<std::uint32_t>(options.timeoutMs);
+  settings.connectTimeoutMs = static_cast<std::uint32_t>(options.connectTimeoutMs);
+  settings.reprobeAfterSeconds = kReprobeAfterRechecks * options.recheckEverySeconds;
+  settings.regions = regions ? &*regions : nullptr;
   return settings;
 }
 
@@ -118,8 +124,9 @@ int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
     std::fprintf(stderr, "quorvelip-service: %s\n", error.c_str());
     return 1;
   }
+  std::optional<IpRegionDb> regions = openRegions(options);
   stopOnSignals();
-  return runCheck(store, checkSettings(options, std::move(*key)), stdout, stderr, &stopRequested);
+  return runCheck(store, checkSettings(options, std::move(*key), regions), stdout, stderr, &stopRequested);
 }
 
 int serve(const ServiceOptions& options, const std::string& dbPath) {
@@ -132,8 +139,10 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   // The shipped sample pool fills the empty default store, so a first start serves what it always
   // served. Never into a store named with --db, and never to be checked: its addresses are invented.
   bool fillWithSample = options.db.empty() && options.checkUrl.empty() && store->count() == 0;
+  // For the pool file's entries, and the checker's exits for as long as it runs.
+  std::optional<IpRegionDb> regions;
+  if (options.poolGiven || fillWithSample || !options.checkUrl.empty()) regions = openRegions(options);
   if (options.poolGiven || fillWithSample) {
-    std::optional<IpRegionDb> regions = openRegions(options);
     std::FILE* quiet = std::fopen("/dev/null", "w");
     bool read = importSource(*store, options.pool, regions ? &*regions : nullptr, quiet ? quiet : stdout, stderr,
                              {options.allowPrivate});
@@ -156,7 +165,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
 
   KeeperSettings keeping;
   keeping.checking = !options.checkUrl.empty();
-  keeping.check = checkSettings(options, key.value_or(CheckKey{}));
+  keeping.check = checkSettings(options, key.value_or(CheckKey{}), regions);
   keeping.recheckEverySeconds = options.recheckEverySeconds;
   std::size_t stored = store->count();
   SnapshotHolder snapshot;

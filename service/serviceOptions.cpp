@@ -41,7 +41,8 @@ bool takesOption(ServiceCommand command, std::string_view option) {
     case ServiceCommand::import:
       return option == "--ip-db" || option == "--allow-private" || option == "--max-entries";
     case ServiceCommand::check:
-      return option == "--check-url" || option == "--check-key" || option == "--parallel" || option == "--timeout";
+      return option == "--check-url" || option == "--check-key" || option == "--parallel" || option == "--timeout" ||
+             option == "--connect-timeout" || option == "--recheck-every" || option == "--ip-db";
   }
   return false;
 }
@@ -73,8 +74,8 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     options.*size.field = *number;
     return true;
   }
-  if (option == "--timeout" || option == "--recheck-every" || option == "--head-timeout" ||
-      option == "--idle-timeout") {
+  if (option == "--timeout" || option == "--connect-timeout" || option == "--recheck-every" ||
+      option == "--head-timeout" || option == "--idle-timeout") {
     std::optional<std::int64_t> duration = parseDuration(value);
     if (!duration) return false;
     if (option == "--recheck-every") {
@@ -82,9 +83,10 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
       return true;
     }
     if (*duration > kMaxTimeoutMs) return false;
-    (option == "--timeout"        ? options.timeoutMs
-     : option == "--head-timeout" ? options.headTimeoutMs
-                                  : options.idleTimeoutMs) = *duration;
+    (option == "--timeout"           ? options.timeoutMs
+     : option == "--connect-timeout" ? options.connectTimeoutMs
+     : option == "--head-timeout"    ? options.headTimeoutMs
+                                     : options.idleTimeoutMs) = *duration;
     return true;
   }
   if (option == "--check-url") {

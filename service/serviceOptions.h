@@ -1,12 +1,13 @@
 #pragma once
 // The service's command line:
 //   quorvelip-service [--listen ADDR] [--port N] [--db FILE] [--pool FILE] [--ip-db FILE]
-//                     [--check-url URL] [--check-key FILE] [--parallel N] [--timeout T] [--recheck-every T]
-//                     [--allow-private] [--max-entries N]
+//                     [--check-url URL] [--check-key FILE] [--parallel N] [--timeout T] [--connect-timeout T]
+//                     [--recheck-every T] [--allow-private] [--max-entries N]
 //                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
 //                     [--max-per-client N] [--max-connections N] [--threads N]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]
+//                           [--connect-timeout T] [--recheck-every T] [--ip-db FILE]
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,7 @@ struct ServiceOptions {
   std::string checkKey;  // the key file; empty: check.key beside the executable
   std::size_t parallel = 256;
   std::int64_t timeoutMs = 5000;
+  std::int64_t connectTimeoutMs = 3000;
   std::int64_t recheckEverySeconds = 600;
   bool allowPrivate = false;           // local-network addresses from web sources too (serve, import)
   std::size_t maxEntries = 5'000'000;  // the store's cap (serve, import)
@@ -48,16 +50,20 @@ inline constexpr char kServiceUsage[] =
     "usage: quorvelip-service [OPTIONS]                 serve the pool over HTTP\n"
     "       quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...\n"
     "       quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]\n"
+    "                               [--connect-timeout T] [--recheck-every T] [--ip-db FILE]\n"
     "  --listen ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N           port (default: the port of the program's service address; 0: any free port)\n"
     "  --db FILE          the pool's database (default: quorvelip.db beside the executable)\n"
     "  --pool FILE        import this pool file at start (alone: serve it from memory, as before)\n"
-    "  --ip-db FILE       region database (default: ip2region.db beside the executable or in data/)\n"
+    "  --ip-db FILE       region database, for entries and proxies' exits (default: ip2region.db beside the\n"
+    "                     executable or in data/)\n"
     "  --check-url URL    check every entry through itself against URL and serve only live ones\n"
     "  --check-key FILE   the key check answers are signed with (default: check.key beside the executable)\n"
     "  --parallel N       checks in flight at once (default 256)\n"
-    "  --timeout T        time allowed for one check (default 5s)\n"
-    "  --recheck-every T  how old a check may get before the entry is checked again (default 10m)\n"
+    "  --timeout T        time allowed for one check of one protocol (default 5s)\n"
+    "  --connect-timeout T  time allowed for a check's connection and proxy handshake (default 3s)\n"
+    "  --recheck-every T  how old a check may get before the entry is checked again (default 10m);\n"
+    "                     protocols that failed are tried again after six times that\n"
     "  --allow-private    take private, loopback and link-local addresses from web sources too\n"
     "  --max-entries N    refuse an import that would take the store past N entries (default 5000000)\n"
     "  --head-timeout T   time for a request's whole head, slow sending included (default 10s)\n"

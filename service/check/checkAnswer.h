@@ -3,7 +3,7 @@
 //
 //   quorvelip-check 2
 //   token <the check's token>
-//   <name> <value>          facts the target reports, each covered by the MAC (none yet)
+//   <name> <value>          facts the target reports (what it saw: checkTarget.h), each covered by the MAC
 //   mac <HMAC-SHA256 of every byte above, 64 lowercase hex digits>
 //
 // keyed with the secret the checker and its target share (checkKey.h). A proxy sees the token in the
@@ -22,11 +22,14 @@ inline constexpr char kCheckTokenKey[] = "token";
 inline constexpr char kCheckPath[] = "/check";
 // Tokens are hex digits; the checker sends 32, a check target takes up to this many.
 inline constexpr std::size_t kMaxCheckTokenLength = 64;
-// An answer is small; anything longer is no answer.
-inline constexpr std::size_t kMaxCheckAnswerBytes = 2048;
+// An answer is small: at most 16 lines of a bounded length (the token's among them); anything longer is
+// no answer.
 inline constexpr std::size_t kMaxAnswerFields = 16;
 inline constexpr std::size_t kMaxAnswerNameLength = 32;
 inline constexpr std::size_t kMaxAnswerValueLength = 256;
+inline constexpr std::size_t kMaxCheckAnswerBytes = 5120;
+// The head, every line at its longest and the MAC line fit.
+static_assert(kMaxCheckAnswerBytes >= 18 + kMaxAnswerFields * (kMaxAnswerNameLength + kMaxAnswerValueLength + 2) + 69);
 
 // One line of the answer: a name of lowercase letters, digits and '-', and a value of printable ASCII.
 struct AnswerField {

@@ -18,11 +18,26 @@ struct Tally {
   std::size_t notChecked = 0;
 };
 
+std::string protocolList(ProtocolSet protocols) {
+  std::string names;
+  for (ProtocolBit protocol : kProtocols) {
+    if (!(protocols & protocol)) continue;
+    if (!names.empty()) names += ',';
+    names += protocolName(protocol);
+  }
+  return names;
+}
+
+// "1.2.3.4:8080 alive 312 ms http,https anonymous exit 5.6.7.8", "5.6.7.8:3128 refused": the address and
+// what the check found, never the entry's credentials.
 void printOutcome(std::FILE* out, const SettledCheck& check) {
-  std::string verdict(verdictName(check.outcome.verdict));
-  std::fprintf(out, "%s:%u %s", check.proxy.address.c_str(), static_cast<unsigned>(check.proxy.port), verdict.c_str());
-  if (check.outcome.verdict == CheckVerdict::alive) {
-    std::fprintf(out, " %u ms", static_cast<unsigned>(check.outcome.latencyMs));
+  const CheckOutcome& outcome = check.outcome;
+  std::fprintf(out, "%s:%u %s", check.proxy.address.c_str(), static_cast<unsigned>(check.proxy.port),
+               std::string(verdictName(outcome.verdict)).c_str());
+  if (outcome.verdict == CheckVerdict::alive) {
+    std::fprintf(out, " %u ms %s %s", static_cast<unsigned>(outcome.latencyMs), protocolList(outcome.protocols).c_str(),
+                 std::string(anonymityName(outcome.anonymity)).c_str());
+    if (!outcome.exit.address.empty()) std::fprintf(out, " exit %s", outcome.exit.address.c_str());
   }
   std::fputc('\n', out);
 }
@@ -74,8 +89,14 @@ int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out, st
                seconds > 0 ? static_cast<double>(tally.written) / seconds : 0.0, tally.alive,
                tally.written - tally.alive);
   if (tally.notChecked > 0) std::fprintf(out, "; %zu not checked (a shortage on this side)", tally.notChecked);
+  std::string own;
+  for (const std::string& address : round.sight.ownAddresses) own += (own.empty() ? "" : ", ") + address;
+  if (!own.empty()) std::fprintf(out, "; the target sees the checker as %s", own.c_str());
   std::fputc('\n', out);
   std::fflush(out);
+  if (!round.sight.problem.empty()) {
+    std::fprintf(err, "quorvelip-service: no anonymity grades: %s\n", round.sight.problem.c_str());
+  }
   int status = 0;
   if (!round.failure.empty()) {
     std::fprintf(err, "quorvelip-service: the round failed: %s\n", round.failure.c_str());

@@ -1,6 +1,7 @@
 #pragma once
 // quorvelip-service check: one round over every entry of the store, each outcome printed once it is
-// committed ("1.2.3.4:8080 alive 312 ms", "5.6.7.8:3128 refused"), then a summary. The network runs on
+// committed ("1.2.3.4:8080 alive 312 ms http,https anonymous exit 5.6.7.9", "5.6.7.8:3128 refused"), then
+// a summary; never an entry's credentials. The network runs on
 // the calling thread, the commits on a writer thread of their own.
 #include <atomic>
 #include <cstdio>

@@ -14,14 +14,18 @@ RoundResult runCheckRound(const std::vector<DueProxy>& due, const CheckSettings&
     candidates.reserve(due.size());
     // The candidate's id is its place in `due`, to find the entry again.
     for (std::size_t at = 0; at < due.size(); ++at) {
-      candidates.push_back({static_cast<std::int64_t>(at), due[at].address, due[at].port});
+      const DueProxy& entry = due[at];
+      candidates.push_back({static_cast<std::int64_t>(at), entry.address, entry.port, entry.scheme, entry.username,
+                            entry.password, entry.protocols, entry.failedProtocols, entry.probedAt});
     }
-    checkProxies(
+    result.sight = checkProxies(
         candidates, settings,
         [&](const CheckOutcome& outcome) {
           std::size_t at = static_cast<std::size_t>(outcome.id);
           ended[at] = true;
-          writer.add(due[at], {due[at].id, outcome.verdict, outcome.latencyMs});
+          CheckOutcome settled = outcome;
+          settled.id = due[at].id;
+          writer.add(due[at], settled);
           if (!isVerdict(outcome.verdict)) {
             ++result.notChecked;
             return;

@@ -17,6 +17,7 @@ struct RoundResult {
   std::size_t notChecked = 0;            // outcomes that were a shortage on this side
   std::vector<std::int64_t> unfinished;  // ids of the entries whose check never ended (stopped, failed)
   std::string failure;                   // why the round ended on its own before its end; empty if it did not
+  CheckRoundFacts sight;                 // the checker's own address(es) as the target saw them
 };
 
 // What ends the round early (a libcurl failure, a bad setting) comes back in `failure`, not thrown.

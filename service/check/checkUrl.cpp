@@ -1,5 +1,6 @@
 #include "service/check/checkUrl.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 
 #include <memory>
@@ -58,4 +59,13 @@ std::string checkUrlProblem(std::string_view text) {
     return std::string("the checker adds the ") + kCheckTokenKey + "= itself";
   }
   return {};
+}
+
+bool checkUrlNamesHost(std::string_view text) {
+  std::unique_ptr<CURLU, UrlDeleter> url(curl_url());
+  if (!url || curl_url_set(url.get(), CURLUPART_URL, std::string(text).c_str(), 0) != CURLUE_OK) return false;
+  bool present = false;
+  std::string host = part(url.get(), CURLUPART_HOST, present);
+  in_addr v4{};
+  return !host.empty() && !host.starts_with('[') && inet_pton(AF_INET, host.c_str(), &v4) != 1;
 }

@@ -7,3 +7,7 @@
 // Empty when `url` will do: http or https, a host, a valid port, no user name or password, no
 // fragment, no token of its own in the query. Otherwise why not, in a few words.
 std::string checkUrlProblem(std::string_view url);
+
+// Whether a usable check URL names its host rather than giving an address: a SOCKS proxy is then asked
+// to resolve it (SOCKS4a, SOCKS5 with a host name), as a client behind it would.
+bool checkUrlNamesHost(std::string_view url);

@@ -89,8 +89,9 @@ void CheckWriter::commitBatch(std::vector<SettledCheck> batch, Clock::time_point
   std::vector<CheckRecord> records;
   records.reserve(batch.size());
   for (const SettledCheck& check : batch) {
-    records.push_back(
-        {check.proxy.id, check.outcome.verdict == CheckVerdict::alive, check.outcome.latencyMs, check.checkedAt});
+    const CheckOutcome& outcome = check.outcome;
+    records.push_back({check.proxy.id, outcome.verdict == CheckVerdict::alive, outcome.latencyMs, check.checkedAt,
+                       outcome.protocols, outcome.failedProtocols, outcome.probedAll, outcome.anonymity, outcome.exit});
   }
   std::string error;
   bool written = false;

@@ -1,17 +1,21 @@
-// The live check's round and its verdicts: at most `parallel` checks in flight, each slot reused for the
-// next candidate as soon as its check ends, so the round never waits for its slowest check before
-// starting others. The transfers themselves are in checkTransfer.cpp.
+// The live check's round: at most `parallel` connections in flight, one slot per candidate, its attempts
+// (candidateProbe.h) one after another in the slot, and each slot reused for the next candidate as soon as
+// a check ends, so the round never waits for its slowest check before starting others. The transfers
+// themselves are in checkTransfer.cpp.
 #include "service/check/checker.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
+#include <ctime>
+#include <optional>
 #include <random>
 #include <stdexcept>
+#include <utility>
 
+#include "service/check/candidateProbe.h"
+#include "service/check/checkTarget.h"
 #include "service/check/checkTransfer.h"
 #include "service/check/checkUrl.h"
 #include "service/sources/curlGlobal.h"
@@ -52,55 +56,67 @@ void validate(const CheckSettings& settings) {
     throw std::invalid_argument("check URL " + settings.checkUrl + ": " + problem);
   }
   if (settings.key.empty()) throw std::invalid_argument("no check key");
-  if (settings.parallel == 0 || settings.timeoutMs == 0 || settings.maxReplyBytes == 0) {
-    throw std::invalid_argument("parallel, timeout and reply cap must be at least 1");
+  if (settings.parallel == 0 || settings.timeoutMs == 0 || settings.connectTimeoutMs == 0 ||
+      settings.maxReplyBytes == 0) {
+    throw std::invalid_argument("parallel, timeouts and reply cap must be at least 1");
   }
 }
 
-// Whether the transfer failed for want of something on this side: then the proxy was never really
-// tried. An IP literal needs no resolving, so failing to "resolve" the proxy is ours too.
-bool localShortage(const Slot& slot, CURLcode result) {
-  switch (result) {
-    case CURLE_OUT_OF_MEMORY:
-    case CURLE_FAILED_INIT:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-      return true;
-    case CURLE_WRITE_ERROR:
-      return slot.localFailure;
-    default:
-      break;
+// Runs the transfers in flight, handing each ended one to `ended` (which may start another in its slot and
+// says whether it did), until none is left or `stopped()`. False when stopped.
+template <class Stopped, class Ended>
+bool pump(Round& round, std::size_t& inFlight, Stopped stopped, Ended ended) {
+  while (inFlight > 0 && !stopped()) {
+    round.step(kStopPollMs);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(round.multi(), &queued)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      void* data = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
+      Slot& slot = *static_cast<Slot*>(data);
+      CURLcode result = message->data.result;  // `message` is invalid once its handle is removed
+      if (!ended(slot, result)) --inFlight;
+      if (stopped()) return false;
+    }
   }
-  long osError = slot.socketError;
-  if (osError == 0) curl_easy_getinfo(slot.easy.get(), CURLINFO_OS_ERRNO, &osError);
-  return osError == EMFILE || osError == ENFILE || osError == ENOMEM || osError == ENOBUFS || osError == EADDRNOTAVAIL;
+  return !stopped();
 }
 
-CheckVerdict classify(const Slot& slot, CURLcode result, const CheckKey& key) {
-  CURL* easy = slot.easy.get();
-  if (slot.overCap || result == CURLE_FILESIZE_EXCEEDED) return CheckVerdict::tooLarge;
-  if (slot.localFailure || (result != CURLE_OK && localShortage(slot, result))) return CheckVerdict::notChecked;
-  long connectCode = 0;
-  curl_easy_getinfo(easy, CURLINFO_HTTP_CONNECTCODE, &connectCode);
-  if (connectCode != 0 && connectCode != 200) return CheckVerdict::badStatus;  // the proxy refused a tunnel
-  switch (result) {
-    case CURLE_OK:
-      break;
-    case CURLE_OPERATION_TIMEDOUT:
-      return CheckVerdict::timedOut;
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_GOT_NOTHING:
-      return CheckVerdict::refused;
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-      return slot.received == 0 ? CheckVerdict::refused : CheckVerdict::brokenReply;
-    default:
-      return CheckVerdict::brokenReply;
+// The checker's own address as the target sees it (and the local end of that connection), by one request
+// straight to the target.
+template <class Stopped>
+CheckRoundFacts learnOwnAddresses(Round& round, const TransferCommon& common, std::random_device& random,
+                                  Stopped stopped) {
+  CheckRoundFacts facts;
+  Slot& slot = round.slots().front();
+  if (!prepare(slot, nullptr, kHttp, common, freshToken(random)) || !round.start(slot)) {
+    facts.problem = "no transfer could be set up";
+    return facts;
   }
-  long status = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-  if (status != 200) return CheckVerdict::badStatus;
-  return answersToken(slot.body, key, slot.token) ? CheckVerdict::alive : CheckVerdict::wrongAnswer;
+  std::size_t inFlight = 1;
+  std::optional<Attempt> direct;
+  std::string local;
+  pump(round, inFlight, stopped, [&](Slot& done, CURLcode result) {
+    direct = readAttempt(done, result, common.settings.key);
+    local = localAddress(done);
+    round.finish(done);
+    return false;
+  });
+  if (!direct) return facts;  // stopped
+  if (direct->verdict != CheckVerdict::alive) {
+    facts.problem =
+        "the check target did not answer the checker directly (" + std::string(verdictName(direct->verdict)) + ")";
+    return facts;
+  }
+  for (const AnswerField& fact : direct->facts) {
+    if (fact.name == kPeerFact) facts.ownAddresses.push_back(fact.value);
+  }
+  if (facts.ownAddresses.empty()) {
+    facts.problem = "the check target does not say what it sees";
+    return facts;
+  }
+  if (!local.empty() && local != facts.ownAddresses.front()) facts.ownAddresses.push_back(local);
+  return facts;
 }
 
 }  // namespace
@@ -129,56 +145,71 @@ std::string_view verdictName(CheckVerdict verdict) {
   return "unknown";
 }
 
-void checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSettings& settings,
-                  const std::function<void(const CheckOutcome&)>& onOutcome, const std::atomic<bool>* stop) {
+CheckRoundFacts checkProxies(const std::vector<CheckCandidate>& candidates, const CheckSettings& settings,
+                             const std::function<void(const CheckOutcome&)>& onOutcome, const std::atomic<bool>* stop) {
   validate(settings);
   auto stopped = [stop] { return stop && stop->load(); };
-  if (candidates.empty() || stopped()) return;
+  if (candidates.empty() || stopped()) return {};
   initCurlOnce();
   std::random_device random;
+  const TransferCommon common(settings);
+  const std::int64_t now = std::time(nullptr);
 
   Round round(std::min(settings.parallel, candidates.size()));
+  CheckRoundFacts facts = learnOwnAddresses(round, common, random, stopped);
+  const RoundSight sight{facts.ownAddresses, settings.regions};
+  std::vector<std::optional<CandidateProbe>> probes(round.slots().size());
   std::size_t next = 0;
   std::size_t inFlight = 0;
-  // Starts the next usable candidate in `slot`; unusable ones are answered at once, and so are those
-  // whose transfer cannot even be set up here (not checked).
+
+  // Starts the next attempt of the slot's check; false once the check is over. An attempt that cannot
+  // be set up here ends the check as not checked.
+  auto attempt = [&](Slot& slot) {
+    CandidateProbe& probe = *probes[round.indexOf(slot)];
+    while (std::optional<ProtocolBit> protocol = probe.next()) {
+      if (prepare(slot, &candidates[slot.candidate], *protocol, common, freshToken(random)) && round.start(slot)) {
+        return true;
+      }
+      probe.record({*protocol, AttemptEnd::local, CheckVerdict::notChecked});
+    }
+    return false;
+  };
+  // Starts the next usable candidate's check in `slot`; unusable ones are answered at once, and so are
+  // those whose transfer cannot even be set up here (not checked). True when one was started.
   auto refill = [&](Slot& slot) {
+    std::optional<CandidateProbe>& probe = probes[round.indexOf(slot)];
     while (next < candidates.size() && !stopped()) {
       const CheckCandidate& candidate = candidates[next];
-      std::size_t index = next++;
+      slot.candidate = next++;
       if (!usable(candidate)) {
-        onOutcome({candidate.id, CheckVerdict::badCandidate, 0});
+        onOutcome({candidate.id, CheckVerdict::badCandidate});
         continue;
       }
-      slot.candidate = index;
-      if (!prepare(slot, candidate, settings, freshToken(random)) || !round.start(slot)) {
-        onOutcome({candidate.id, CheckVerdict::notChecked, 0});
-        continue;
-      }
-      ++inFlight;
-      return;
+      probe.emplace(candidate, now, settings.reprobeAfterSeconds);
+      if (attempt(slot)) return true;
+      onOutcome(probe->conclude(sight));
     }
+    probe.reset();
+    return false;
   };
-  for (Slot& slot : round.slots()) refill(slot);
+  for (Slot& slot : round.slots()) inFlight += refill(slot) ? 1 : 0;
 
-  while (inFlight > 0 && !stopped()) {
-    int running = 0;
-    if (curl_multi_perform(round.multi(), &running) != CURLM_OK) throw std::runtime_error("curl_multi_perform failed");
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(round.multi(), &queued)) {
-      if (message->msg != CURLMSG_DONE) continue;
-      void* data = nullptr;
-      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
-      Slot* slot = static_cast<Slot*>(data);
-      CURLcode result = message->data.result;  // `message` is invalid once its handle is removed
-      CheckOutcome outcome{candidates[slot->candidate].id, classify(*slot, result, settings.key), latencyMs(*slot)};
-      round.finish(*slot);
-      --inFlight;
-      if (stopped()) return;
-      onOutcome(outcome);
-      refill(*slot);
+  pump(round, inFlight, stopped, [&](Slot& slot, CURLcode result) {
+    CandidateProbe& probe = *probes[round.indexOf(slot)];
+    Attempt done = readAttempt(slot, result, settings.key);
+    if (common.alwaysTunnels && done.protocol == kHttp) {
+      // The plain HTTP attempt was a tunnel already: it answers for the tunnel too, not asked twice.
+      Attempt tunnel = done;
+      tunnel.protocol = kHttps;
+      probe.record(std::move(tunnel));
     }
-    if (inFlight == 0) break;
-    if (queued == 0 && running > 0) curl_multi_poll(round.multi(), nullptr, 0, kStopPollMs, nullptr);
-  }
+    probe.record(std::move(done));
+    round.finish(slot);
+    if (attempt(slot)) return true;  // the same candidate, another protocol, in the same slot
+    CheckOutcome outcome = probe.conclude(sight);
+    if (stopped()) return false;
+    onOutcome(outcome);
+    return refill(slot);
+  });
+  return facts;
 }

@@ -159,6 +159,7 @@ void PoolKeeper::takeEndedRound() {
     reportOnce("check round failed: " + ended->failure);
     return;  // not a round that counts; its outcomes, if any, are written all the same
   }
+  if (!ended->sight.problem.empty()) reportOnce("no anonymity grades this round: " + ended->sight.problem);
   if (ended->notChecked > 0) {
     reportOnce(std::to_string(ended->notChecked) +
                " checks not made for want of open files or memory here; their entries stay due");

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "protocol/extractPage.h"
+#include "service/check/checkAnswer.h"
 #include "service/check/checkTarget.h"
-#include "service/check/checker.h"
 #include "service/serve/extractRequest.h"
 #include "service/serve/filterPool.h"
 #include "service/serve/listPage.h"
@@ -116,8 +116,8 @@ HttpAnswer refusalAnswer(int status) {
   return answer;
 }
 
-HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key) {
-  std::optional<std::string> answer = answerCheck(rawQuery, key);
+HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key, const CheckSight& sight) {
+  std::optional<std::string> answer = answerCheck(rawQuery, key, sight);
   HttpAnswer reply{answer ? kOk : kBadRequest, kPlainType,
                    std::make_shared<const std::string>(answer ? std::move(*answer) : "bad check token\n"),
                    "Cache-Control: no-store\r\n"};
@@ -146,7 +146,8 @@ HttpAnswer ServiceRoutes::answer(const HttpRequest& request) const {
     return {
         kOk, kStatusContentType, std::make_shared<const std::string>(finishStatusPage(kept->status, counters_)), {}};
   }
-  if (path == kCheckPath && checkKey_) return checkTargetRoute(query, *checkKey_);
+  // The peer and the headers as they reached us: the checker grades the proxy they came through by them.
+  if (path == kCheckPath && checkKey_) return checkTargetRoute(query, *checkKey_, {request.peer, request.headers});
   return pageAnswer(answerFailure(kNotFound));
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "service/check/checkKey.h"
+#include "service/check/checkTarget.h"
 #include "service/serve/httpServer.h"
 #include "service/serve/statusPage.h"
 #include "service/store/poolEntry.h"
@@ -32,8 +33,9 @@ Reply answerFailure(int status);
 // answerFailure as the front sends it; a 405 names the methods it takes.
 HttpAnswer refusalAnswer(int status);
 
-// GET /check?<rawQuery>: the check target's answer signed with `key` (text/plain, never cached), or a 400.
-HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key);
+// GET /check?<rawQuery>: the check target's answer signed with `key`, with what it saw of the request
+// (text/plain, never cached), or a 400.
+HttpAnswer checkTargetRoute(std::string_view rawQuery, const CheckKey& key, const CheckSight& sight = {});
 
 // GET and HEAD of the extraction page (protocol::kExtractPath) answered by answerExtraction over the
 // current snapshot, kProxyApiPath by the JSON answer, kStatusPath by the status page, kCheckPath by the

@@ -205,7 +205,8 @@ CheckTargetServer::CheckTargetServer(CheckKey key)
     : LoopbackServer([key](const HttpRequest& request) {
         std::size_t question = request.target.find('?');
         if (request.target.substr(0, question) != kCheckPath) return refusalAnswer(404);
-        return checkTargetRoute(question == std::string_view::npos ? "" : request.target.substr(question + 1), key);
+        return checkTargetRoute(question == std::string_view::npos ? "" : request.target.substr(question + 1), key,
+                                {request.peer, request.headers});
       }),
       key_(std::move(key)) {}
 
@@ -265,13 +266,13 @@ CheckCandidate FakeProxyFarm::add(const FakeProxy& proxy, std::int64_t id, const
   epoll_ctl(epoll_, EPOLL_CTL_ADD, listener->fd, &event);
   std::lock_guard lock(mutex_);
   listeners_.push_back(std::move(listener));
-  return {id, address, port};
+  return {id, address, port, kHttp};
 }
 
 CheckCandidate FakeProxyFarm::refusing(std::int64_t id, const std::string& address) {
   std::uint16_t port = 0;
   close(boundSocket(address, port));
-  return {id, address, port};
+  return {id, address, port, kHttp};
 }
 
 std::vector<std::string> FakeProxyFarm::requestTargets() const {

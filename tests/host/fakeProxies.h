@@ -97,7 +97,9 @@ class FakeProxyFarm {
   FakeProxyFarm(const FakeProxyFarm&) = delete;
   FakeProxyFarm& operator=(const FakeProxyFarm&) = delete;
 
-  // A listening proxy of this kind on `address` (a 127.x address), any free port.
+  // A listening proxy of this kind on `address` (a 127.x address), any free port. Its candidate names
+  // HTTP, as a list of HTTP proxies would, so that its first check is one request; clear `scheme` to
+  // have every protocol probed.
   CheckCandidate add(const FakeProxy& proxy, std::int64_t id, const std::string& address = "127.0.0.1");
   // An address and port nothing listens on: bound, then closed.
   static CheckCandidate refusing(std::int64_t id, const std::string& address = "127.0.0.1");

@@ -193,4 +193,25 @@ TEST(ServiceOptions, TakesACheckKeyAndSaysWhatIsWrongWithACheckUrl) {
   EXPECT_EQ(problem, "--check-url 'http://127.0.0.1:9/check#x': a fragment (#) has no place in it");
 }
 
+TEST(ServiceOptions, TakesAConnectTimeoutApartFromTheCheckTimeout) {
+  std::optional<ServiceOptions> defaults = parseServiceOptions({}, "");
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->connectTimeoutMs, 3000);
+  EXPECT_EQ(defaults->timeoutMs, 5000);
+  std::optional<ServiceOptions> checking =
+      parseServiceOptions({"check", "--check-url", "http://127.0.0.1:9/check", "--connect-timeout", "800ms",
+                           "--timeout", "12s", "--recheck-every", "2m", "--ip-db", "r.db", "--parallel", "10000"},
+                          "");
+  ASSERT_TRUE(checking);
+  EXPECT_EQ(checking->connectTimeoutMs, 800);
+  EXPECT_EQ(checking->timeoutMs, 12000);
+  EXPECT_EQ(checking->recheckEverySeconds, 120);
+  EXPECT_EQ(checking->ipDb, "r.db");
+  EXPECT_EQ(checking->parallel, 10000u);
+  EXPECT_EQ(parseServiceOptions({"--connect-timeout", "2s"}, "")->connectTimeoutMs, 2000);
+  EXPECT_FALSE(parseServiceOptions({"--connect-timeout", "soon"}, ""));
+  EXPECT_FALSE(parseServiceOptions({"--parallel", "10001"}, ""));
+  EXPECT_FALSE(parseServiceOptions({"import", "--connect-timeout", "1s", "a.txt"}, ""));
+}
+
 }  // namespace

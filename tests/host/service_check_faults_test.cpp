@@ -35,7 +35,7 @@ std::vector<CheckCandidate> healthyPool(FakeProxyFarm& farm, const std::string& 
   std::vector<NewProxy> proxies;
   for (int i = 0; i < count; ++i) {
     made.push_back(farm.add({FakeKind::forward, delayMs}, i, spread(41, i)));
-    proxies.push_back({made.back().address, made.back().port, "", "", ""});
+    proxies.push_back({made.back().address, made.back().port, "", "", "", made.back().scheme});
   }
   openStore(db)->add(proxies, "farm", 0);
   return made;
