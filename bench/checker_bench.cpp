@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchClock.h"
 #include "fakeProxies.h"
 #include "service/check/checker.h"
 
@@ -29,12 +30,6 @@ constexpr std::uint32_t kTimeoutMs = 1000;
 constexpr int kGood = 1000;
 constexpr int kRefusing = 4500;
 constexpr int kSilent = 4500;
-
-double nowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
 
 // 127.<block>.<i / 250>.<i % 250 + 1>: each candidate on an address of its own.
 std::string spread(int block, int i) {
@@ -136,17 +131,6 @@ Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string&
   curl_multi_cleanup(multi);
   tally.ms = nowMs() - begin;
   return tally;
-}
-
-struct Timing {
-  double median;
-  double min;
-  double max;
-};
-
-Timing summarise(std::vector<double> ms) {
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.front(), ms.back()};
 }
 
 void line(const char* what, const Tally& tally) {

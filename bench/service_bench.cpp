@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "benchClock.h"
 #include "fakeProxies.h"
 #include "service/serve/listPage.h"
 #include "service/serve/routes.h"
@@ -32,21 +33,6 @@ namespace {
 constexpr int kEntries = 100000;
 constexpr int kRequests = 300;
 constexpr std::size_t kDefaultRounds = 10;
-
-double nowMs() {
-  timespec time{};
-  clock_gettime(CLOCK_MONOTONIC, &time);
-  return static_cast<double>(time.tv_sec) * 1000.0 + static_cast<double>(time.tv_nsec) / 1e6;
-}
-
-struct Timing {
-  double median = 0, min = 0, max = 0;
-};
-
-Timing summarise(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return {samples[samples.size() / 2], samples.front(), samples.back()};
-}
 
 // A pool file of kEntries single addresses (UTF-8), regions and carriers mixed, a third on port
 // 18186 and starting with 11, as the program asks by default.

@@ -14,22 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "benchClock.h"
 #include "service/sources/pageHarvest.h"
 
 namespace {
 
 constexpr int kRuns = 5;
 constexpr std::size_t kMegabyte = 1000 * 1000;
-
-double nowMs() {
-  timespec time{};
-  clock_gettime(CLOCK_MONOTONIC, &time);
-  return static_cast<double>(time.tv_sec) * 1000.0 + static_cast<double>(time.tv_nsec) / 1e6;
-}
-
-struct Timing {
-  double median = 0, min = 0, max = 0;
-};
 
 Timing timed(const std::function<void()>& run) {
   std::vector<double> samples;
@@ -38,8 +29,7 @@ Timing timed(const std::function<void()>& run) {
     run();
     samples.push_back(nowMs() - start);
   }
-  std::sort(samples.begin(), samples.end());
-  return {samples[samples.size() / 2], samples.front(), samples.back()};
+  return summarise(samples);
 }
 
 class Lcg {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "benchClock.h"
 #include "text/text.h"
 #include "text/textBetween.h"
 
@@ -76,19 +77,6 @@ std::string makePage(std::size_t size) {
   return page;
 }
 
-struct Timing {
-  double median;
-  double min;
-  double max;
-};
-
-// <chrono> cannot be used here: its "\u00b5s" has no GBK form, and literals are compiled as GBK.
-double nowMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
-}
-
 Timing measure(const std::function<std::size_t()>& work, std::size_t& result) {
   std::vector<double> ms;
   for (int run = 0; run < kRuns; ++run) {
@@ -96,8 +84,7 @@ Timing measure(const std::function<std::size_t()>& work, std::size_t& result) {
     result = work();
     ms.push_back(nowMs() - begin);
   }
-  std::sort(ms.begin(), ms.end());
-  return {ms[ms.size() / 2], ms.front(), ms.back()};
+  return summarise(ms);
 }
 
 void report(const char* what, std::size_t bytes, const Timing& t, std::size_t result) {

@@ -3,19 +3,24 @@
 // its exit, and credentials used and never printed. The table the first test prints is service/README.md's.
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <future>
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fakeProxies.h"
 #include "realProxies.h"
 #include "service/check/checkCommand.h"
 #include "service/check/checker.h"
+#include "serviceProcess.h"
 #include "service_testing.h"
 
 namespace {
@@ -213,6 +218,91 @@ TEST(RealProxies, TheCheckCommandUsesCredentialsNeverPrintsThemAndProbesTheRestT
     for (std::string_view secret : {"quorvelip-user", "Sesame-4711", "Open-4712"}) {
       EXPECT_EQ(second.find(secret), std::string::npos) << secret << " printed:\n" << second;
     }
+  }
+  expectAllEnded(pids);
+}
+
+// From a page a person pastes to the answers: the real service imports a forum-style page naming real
+// proxies with schemes and credentials, checks them, and serves each filter and the program's page.
+std::string named(const RealProxy& proxy) {
+  return proxy.address() + ":" + std::to_string(proxy.port());
+}
+
+std::set<std::string> apiEntries(int port, const std::string& query) {
+  std::set<std::string> entries;
+  httplib::Result answer = getLoopback(port, "/api/proxies?" + query);
+  if (!answer || answer->status != 200) return {"no answer"};
+  nlohmann::json listed = nlohmann::json::parse(answer->body);
+  for (const nlohmann::json& entry : listed["proxies"]) {
+    std::string line = entry["address"].get<std::string>() + ":" + std::to_string(entry["port"].get<int>());
+    if (entry.contains("username")) line += " " + entry["username"].get<std::string>();
+    entries.insert(line);
+  }
+  return entries;
+}
+
+TEST(RealProxies, AnImportedPageIsCheckedAndServedByProtocolAndGradeAndTheProgramGetsHttpOnly) {
+  std::vector<pid_t> pids;
+  {
+    std::vector<std::unique_ptr<RealProxy>> proxies = startAll({
+        {RealServer::squid, "127.22.0.31", "127.22.1.31", "on", true},
+        {RealServer::tinyproxy, "127.22.0.32", "127.22.1.32"},
+        {RealServer::microsocks, "127.22.0.33", "127.22.1.33"},
+        {RealServer::microsocks, "127.22.0.34", "127.22.1.34", "", false, "quorvelip-user", "Sesame-4711"},
+    });
+    ASSERT_EQ(proxies.size(), 4u);
+    for (const auto& proxy : proxies) pids.push_back(proxy->pid());
+    const RealProxy& squid = *proxies[0];
+    const RealProxy& tinyproxy = *proxies[1];
+    const RealProxy& socks = *proxies[2];
+    const RealProxy& withUser = *proxies[3];
+
+    TempFolder folder;
+    CheckTargetServer target;
+    std::string page =
+        folder.write("post.html", "<html><body><div class=\"post\"><p>Fresh ones, all tried this morning:</p>\n<pre>" +
+                                      named(squid) + "\nhttp://" + named(tinyproxy) + "\nsocks5://" + named(socks) +
+                                      "</pre>\n<p>Mine, with a login: <code>socks5://quorvelip-user:Sesame-4711@" +
+                                      named(withUser) + "</code></p></div></body></html>\n");
+    std::string db = folder.file("pool.db");
+    ServiceProcess import({"import", "--db", db, page}, {.withErrors = true});
+    std::vector<std::string> report = import.readAll();
+    int ended = import.wait();
+    ASSERT_TRUE(WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << testing::PrintToString(report);
+
+    ServiceProcess service({"--port", "0", "--db", db, "--check-url", target.checkUrl(), "--check-key",
+                            target.writeKey(folder.file("check.key")), "--timeout", "10s"});
+    std::string line = service.readLine();
+    int port = portOfStartLine(line);
+    ASSERT_GT(port, 0) << line;
+    std::set<std::string> live;
+    for (int waited = 0; live.size() < 4 && waited < 600; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      live = apiEntries(port, "count=10");
+    }
+    ASSERT_EQ(live, (std::set<std::string>{named(squid), named(tinyproxy), named(socks), named(withUser)}));
+
+    EXPECT_EQ(apiEntries(port, "protocol=socks5&anonymity=elite"),
+              (std::set<std::string>{named(socks), named(withUser)}));
+    EXPECT_EQ(apiEntries(port, "protocol=socks5&anonymity=elite&credentials=1"),
+              (std::set<std::string>{named(socks), named(withUser) + " quorvelip-user"}));
+    EXPECT_EQ(apiEntries(port, "protocol=http&anonymity=transparent"), std::set<std::string>{named(squid)});
+    // Listed as http://, tinyproxy is checked as that alone this round; its tunnel is probed the next.
+    EXPECT_EQ(apiEntries(port, "protocol=https,http&anonymity=anonymous,elite"),
+              std::set<std::string>{named(tinyproxy)});
+    EXPECT_EQ(apiEntries(port, "protocol=socks4"), std::set<std::string>{});
+
+    httplib::Result listPage = getLoopback(port, "/mo.php?tqsl=10");
+    ASSERT_TRUE(listPage);
+    std::vector<std::string> listed = listedEntries(listPage->body);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()),
+              (std::set<std::string>{named(squid), named(tinyproxy)}))
+        << "the program uses them as HTTP proxies";
+    httplib::Result status = getLoopback(port, "/status");
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->body.find("Sesame-4711"), std::string::npos);
+    EXPECT_EQ(status->body.find("quorvelip-user"), std::string::npos);
+    service.stop(SIGTERM);
   }
   expectAllEnded(pids);
 }
