@@ -78,10 +78,10 @@ void PoolKeeper::publishNow() {
   std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), settings_.checking);
   snapshot->rounds = rounds_;
   snapshot->lastRound = lastRound_;
-  if (historyRound_ != rounds_ && rounds_ > 0) {  // the first snapshot after a round ends
-    historyRound_ = rounds_;
-    history_.push_back({lastRound_.finishedAt, snapshot->total.live});
-    if (history_.size() > kRoundHistory) history_.erase(history_.begin());
+  for (std::int64_t finishedAt : unchartedRounds_) history_.push_back({finishedAt, snapshot->total.live});
+  unchartedRounds_.clear();
+  if (history_.size() > kRoundHistory) {
+    history_.erase(history_.begin(), history_.end() - static_cast<std::ptrdiff_t>(kRoundHistory));
   }
   snapshot->history = history_;
   snapshot_.set(std::move(snapshot));
@@ -125,6 +125,7 @@ void PoolKeeper::storeTurn() {
   if (toCount_ && writer_.waiting() == 0) {
     ++rounds_;
     lastRound_ = toCount_->figures;
+    unchartedRounds_.push_back(lastRound_.finishedAt);
     toCount_.reset();
     dirty_ = true;
   }

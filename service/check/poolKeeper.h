@@ -85,7 +85,9 @@ class PoolKeeper {
   std::size_t rounds_ = 0;
   RoundFigures lastRound_;
   std::vector<RoundPoint> history_;  // live entries after each of the last rounds
-  std::size_t historyRound_ = 0;     // the round history_ ends with
+  // Rounds counted since the last snapshot: each gets its point in history_ from the next one. Snapshots
+  // come at most once a second, so rounds that end within that second share its live count.
+  std::vector<std::int64_t> unchartedRounds_;
   std::int64_t seenVersion_ = -1;
   bool dirty_ = false;  // the store changed since the last snapshot
   Clock::time_point publishedAt_;
