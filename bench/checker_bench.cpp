@@ -4,22 +4,29 @@
 // address for every protocol costs against checking the one protocol its list named; the resident
 // memory per 1,000 checks in flight and the open files it takes. The candidates: good fake proxies
 // forwarding to a local check target, refusing addresses, and silent proxies that accept and never
-// answer. Build with optimisation, no sanitizers. Everything it starts ends with it.
+// answer. The farm of fake proxies and the check target run in child processes of their own, so this
+// process is the checker alone: its CPU time, memory and open files are the checker's. Build with
+// optimisation, no sanitizers. Everything it starts ends with it.
 #include <curl/curl.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "benchClock.h"
 #include "fakeProxies.h"
+#include "service/check/checkAnswer.h"
 #include "service/check/checker.h"
 
 namespace {
@@ -30,10 +37,160 @@ constexpr std::uint32_t kTimeoutMs = 1000;
 constexpr int kGood = 1000;
 constexpr int kRefusing = 4500;
 constexpr int kSilent = 4500;
+// The farm's processes and each one's answering threads. A farm forwards at most 4 requests to the target
+// at once (fakeProxies.cpp): with one process, the good proxies' answers at --parallel 4096 queued for
+// half a second and more.
+constexpr int kFarmProcesses = 4;
+constexpr int kFarmWorkers = 16;
 
 // 127.<block>.<i / 250>.<i % 250 + 1>: each candidate on an address of its own.
 std::string spread(int block, int i) {
   return "127." + std::to_string(block) + "." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
+}
+
+// Where the checks go: the check URL and the key its answers are signed with.
+struct Target {
+  std::string checkUrl;
+  CheckKey key;
+};
+
+bool writeAll(int fd, const void* data, std::size_t size) {
+  const char* at = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t wrote = write(fd, at, size);
+    if (wrote <= 0) return false;
+    at += wrote;
+    size -= static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+bool readAll(int fd, void* data, std::size_t size) {
+  char* at = static_cast<char*>(data);
+  while (size > 0) {
+    ssize_t got = read(fd, at, size);
+    if (got <= 0) return false;
+    at += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+struct PlannedProxy {
+  FakeKind kind;
+  std::int64_t id;
+  std::string address;
+};
+
+// The farm of fake proxies, split over `farms` child processes (the proxies dealt out in turn), and the
+// check target in one more, all forked before this process starts a thread. Each child answers on a pipe
+// (a farm: its listeners' ports, then its accepted count per request) and ends when this process closes
+// its end.
+class FarmProcesses {
+ public:
+  FarmProcesses(const std::vector<PlannedProxy>& planned, int farms, int workers, const CheckKey& key)
+      : ports_(planned.size()) {
+    const std::size_t step = static_cast<std::size_t>(farms);
+    for (std::size_t first = 0; first < step; ++first) {
+      farms_.push_back(spawn([&](int commands, int replies) {
+        FakeProxyFarm farm(workers);
+        std::vector<std::uint16_t> ports;
+        for (std::size_t i = first; i < planned.size(); i += step) {
+          ports.push_back(farm.add({planned[i].kind}, planned[i].id, planned[i].address).port);
+        }
+        writeAll(replies, ports.data(), ports.size() * sizeof ports[0]);
+        char command = 0;
+        while (read(commands, &command, 1) == 1) {
+          int accepted = farm.accepted();
+          writeAll(replies, &accepted, sizeof accepted);
+        }
+      }));
+      for (std::size_t i = first; i < planned.size(); i += step) {
+        if (!readAll(farms_.back().replies, &ports_[i], sizeof ports_[i])) throw std::runtime_error("farm");
+      }
+    }
+    target_ = spawn([&](int commands, int replies) {
+      CheckTargetServer server(key);
+      int port = server.port();
+      writeAll(replies, &port, sizeof port);
+      char command = 0;
+      while (read(commands, &command, 1) == 1) {
+      }
+    });
+    if (!readAll(target_.replies, &targetPort_, sizeof targetPort_)) throw std::runtime_error("check target");
+  }
+  ~FarmProcesses() {
+    farms_.push_back(target_);
+    for (const Child& child : farms_) {
+      close(child.commands);
+      close(child.replies);
+      waitpid(child.pid, nullptr, 0);
+    }
+  }
+  FarmProcesses(const FarmProcesses&) = delete;
+  FarmProcesses& operator=(const FarmProcesses&) = delete;
+
+  std::uint16_t port(std::size_t i) const { return ports_[i]; }
+  std::string checkUrl() const { return "http://127.0.0.1:" + std::to_string(targetPort_) + kCheckPath; }
+  int accepted() const {
+    int total = 0;
+    for (const Child& farm : farms_) {
+      char command = 'a';
+      int accepted = 0;
+      if (!writeAll(farm.commands, &command, 1) || !readAll(farm.replies, &accepted, sizeof accepted)) {
+        throw std::runtime_error("farm");
+      }
+      total += accepted;
+    }
+    return total;
+  }
+
+ private:
+  struct Child {
+    pid_t pid = -1;
+    int commands = -1;
+    int replies = -1;
+  };
+  template <class Serve>
+  Child spawn(Serve serve) {
+    int commands[2];
+    int replies[2];
+    if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(replies, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+      close(commands[1]);
+      close(replies[0]);
+      for (const Child& earlier : farms_) {
+        close(earlier.commands);
+        close(earlier.replies);
+      }
+      // Whatever happens, the child never returns into the bench: this process sees its pipe close.
+      try {
+        serve(commands[0], replies[1]);
+      } catch (const std::exception& error) {
+        std::fprintf(stderr, "checker_bench child: %s\n", error.what());
+        _exit(1);
+      }
+      _exit(0);
+    }
+    close(commands[0]);
+    close(replies[1]);
+    return {pid, commands[1], replies[0]};
+  }
+
+  std::vector<std::uint16_t> ports_;
+  std::vector<Child> farms_;
+  Child target_;
+  int targetPort_ = 0;
+};
+
+// CPU time of this process (the checker's), user and system, in milliseconds.
+double cpuMs() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
 struct Tally {
@@ -41,21 +198,25 @@ struct Tally {
   int alive = 0;
   int timedOut = 0;
   int other = 0;
+  double cpuMs = 0;                    // the checker's (this process's) CPU time over the run
+  std::vector<std::uint32_t> aliveMs;  // latency of each alive check
 };
 
-Tally runChecker(const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target,
-                 std::size_t parallel = kParallel, std::uint32_t timeoutMs = kTimeoutMs) {
+Tally runChecker(const std::vector<CheckCandidate>& candidates, const Target& target, std::size_t parallel = kParallel,
+                 std::uint32_t timeoutMs = kTimeoutMs) {
   CheckSettings settings;
-  settings.checkUrl = target.checkUrl();
-  settings.key = target.key();
+  settings.checkUrl = target.checkUrl;
+  settings.key = target.key;
   settings.parallel = parallel;
   settings.timeoutMs = timeoutMs;
   settings.connectTimeoutMs = timeoutMs;
   Tally tally;
   double begin = nowMs();
+  double cpuBegin = cpuMs();
   checkProxies(candidates, settings, [&](const CheckOutcome& outcome) {
     if (outcome.verdict == CheckVerdict::alive) {
       ++tally.alive;
+      tally.aliveMs.push_back(outcome.latencyMs);
     } else if (outcome.verdict == CheckVerdict::timedOut) {
       ++tally.timedOut;
     } else {
@@ -63,6 +224,7 @@ Tally runChecker(const std::vector<CheckCandidate>& candidates, const CheckTarge
     }
   });
   tally.ms = nowMs() - begin;
+  tally.cpuMs = cpuMs() - cpuBegin;
   return tally;
 }
 
@@ -70,12 +232,16 @@ size_t discard(char*, size_t size, size_t count, void*) {
   return size * count;
 }
 
-// The yardstick: the same traffic with the least a multi loop can do; a 200 counts as alive.
+// The yardstick: the same traffic with the least a multi loop can do; a 200 counts as alive. `keepDns`:
+// libcurl's DNS cache never pruned. By default libcurl 7.88 walks its whole DNS cache at the end of every
+// transfer, and every proxy address:port (a numeric address too) has an entry of its own: with thousands
+// of candidates that walk is most of the loop's CPU time.
 Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string& checkUrl,
-               std::size_t parallel = kParallel) {
+               std::size_t parallel = kParallel, bool keepDns = false) {
   const std::string url = checkUrl + "?token=0123456789abcdef0123456789abcdef";
   Tally tally;
   double begin = nowMs();
+  double cpuBegin = cpuMs();
   CURLM* multi = curl_multi_init();
   std::vector<CURL*> easies(std::min(parallel, candidates.size()));
   std::vector<std::string> proxies(easies.size());
@@ -93,6 +259,7 @@ Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string&
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(kTimeoutMs));
     curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+    if (keepDns) curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, -1L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, discard);
     curl_easy_setopt(easy, CURLOPT_PRIVATE, reinterpret_cast<void*>(slot));
     curl_multi_add_handle(multi, easy);
@@ -130,17 +297,26 @@ Tally runPlain(const std::vector<CheckCandidate>& candidates, const std::string&
   for (CURL* easy : easies) curl_easy_cleanup(easy);
   curl_multi_cleanup(multi);
   tally.ms = nowMs() - begin;
+  tally.cpuMs = cpuMs() - cpuBegin;
   return tally;
 }
 
+// One run: wall time, verdicts, this process's CPU time, and the alive checks' latency (median, 99th
+// percentile, slowest).
 void line(const char* what, const Tally& tally) {
-  std::printf("  %-8s %9.1f ms  alive %5d  timed out %5d  other %5d\n", what, tally.ms, tally.alive, tally.timedOut,
-              tally.other);
+  std::printf("  %-9s %9.1f ms  alive %5d  timed out %5d  other %5d  cpu %6.0f ms", what, tally.ms, tally.alive,
+              tally.timedOut, tally.other, tally.cpuMs);
+  if (!tally.aliveMs.empty()) {
+    std::vector<std::uint32_t> ms = tally.aliveMs;
+    std::sort(ms.begin(), ms.end());
+    std::printf("  alive in %u / %u / %u ms", ms[ms.size() / 2], ms[ms.size() * 99 / 100], ms.back());
+  }
+  std::printf("\n");
 }
 
 // Runs both loops kRuns times, alternating, and prints one RESULT line (checker ms against plain ms).
-void compare(const char* figure, const std::vector<CheckCandidate>& candidates, const CheckTargetServer& target) {
-  const std::string checkUrl = target.checkUrl();
+void compare(const char* figure, const std::vector<CheckCandidate>& candidates, const Target& target) {
+  const std::string checkUrl = target.checkUrl;
   std::vector<double> checker;
   std::vector<double> plain;
   std::printf("%s: %zu candidates, parallel %zu, timeout %u ms\n", figure, candidates.size(), kParallel, kTimeoutMs);
@@ -197,7 +373,7 @@ std::vector<CheckCandidate> named(std::vector<CheckCandidate> candidates) {
 // Wall time of the mixed list against its floor: the silent ones end only at the timeout, at most
 // `parallel` at a time. One RESULT line: checker median against the floor.
 void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, std::size_t parallel,
-                  const CheckTargetServer& target) {
+                  const Target& target) {
   const double floorMs = static_cast<double>((silent + parallel - 1) / parallel) * kTimeoutMs;
   std::printf("checker_mixed_%zu_p%zu: bare addresses, timeout %u ms, floor ceil(%zu/%zu) x %u ms = %.0f ms\n",
               mixed.size(), parallel, kTimeoutMs, silent, parallel, kTimeoutMs, floorMs);
@@ -208,11 +384,14 @@ void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, 
     runs.push_back(tally.ms);
   }
   Timing timing = summarise(runs);
-  // The same traffic through the plain loop, once: what this machine and the farm allow at all.
-  Tally plain = runPlain(mixed, target.checkUrl(), parallel);
+  // The same traffic through the plain loop, once as libcurl comes and once with its DNS cache never
+  // pruned: what this machine and the farm allow at all.
+  Tally plain = runPlain(mixed, target.checkUrl, parallel);
   line("plain", plain);
-  std::printf("  wall / floor: %.3f (goal at most 1.1); plain loop / floor %.3f\n\n", timing.median / floorMs,
-              plain.ms / floorMs);
+  Tally keepDns = runPlain(mixed, target.checkUrl, parallel, true);
+  line("plain+dns", keepDns);
+  std::printf("  wall / floor: %.3f (goal at most 1.1); plain loop / floor %.3f, without DNS cache pruning %.3f\n\n",
+              timing.median / floorMs, plain.ms / floorMs, keepDns.ms / floorMs);
   std::printf("RESULT checker_mixed_%zu_p%zu %.1f %.1f %.1f %.1f ms\n\n", mixed.size(), parallel, timing.median,
               timing.min, timing.max, floorMs);
 }
@@ -220,7 +399,7 @@ void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, 
 // Every protocol probed for a bare address against the one protocol its list named, on the same
 // candidates; the connections each way from the farm's count.
 void probeCost(const char* figure, const std::vector<CheckCandidate>& candidates, std::size_t parallel,
-               const CheckTargetServer& target, const FakeProxyFarm& farm) {
+               const Target& target, const FarmProcesses& farm) {
   const std::vector<CheckCandidate> given = named(candidates);
   const std::vector<CheckCandidate> probing = bare(candidates);
   std::vector<double> bareMs;
@@ -250,7 +429,7 @@ void probeCost(const char* figure, const std::vector<CheckCandidate>& candidates
 
 // Resident memory and open files with `silent.size()` checks in flight at once (silent proxies, a
 // timeout long enough to sample them all held).
-void inFlightCost(const std::vector<CheckCandidate>& silent, const CheckTargetServer& target) {
+void inFlightCost(const std::vector<CheckCandidate>& silent, const Target& target) {
   const std::uint32_t holdMs = 3000;
   // A first round, so that libcurl's and the allocator's one-time costs are not counted as per check.
   runChecker(std::vector<CheckCandidate>(silent.begin(), silent.begin() + 64), target, 64, 200);
@@ -274,10 +453,10 @@ void inFlightCost(const std::vector<CheckCandidate>& silent, const CheckTargetSe
   const double perThousand = static_cast<double>(peakKb - before) * 1000.0 / static_cast<double>(silent.size());
   std::printf("checks in flight: %zu silent at once (timeout %u ms): resident %ld KB before, %ld KB at peak:\n",
               silent.size(), holdMs, before, peakKb);
-  std::printf("  %.0f KB per 1,000 checks in flight (the farm's side of each connection included)\n", perThousand);
+  std::printf("  %.0f KB per 1,000 checks in flight (the checker's alone: the farm runs in processes of its own)\n",
+              perThousand);
   std::printf(
-      "  open files: %zu before, %zu at peak (checker and farm ends of every connection, the farm's\n"
-      "  listeners); limit %llu soft, %llu hard\n",
+      "  open files: %zu before, %zu at peak (the checker's end of every connection); limit %llu soft, %llu hard\n",
       filesBefore, peakFiles, static_cast<unsigned long long>(files.rlim_cur),
       static_cast<unsigned long long>(files.rlim_max));
   line("checker", tally);
@@ -292,34 +471,50 @@ int main(int argc, char** argv) {
   const bool goodOnly = argc > 1 && std::string(argv[1]) == "--good-only";
   const bool floorOnly = argc > 1 && std::string(argv[1]) == "--floor-only";
   std::setvbuf(stdout, nullptr, _IOLBF, 0);  // a run takes minutes: show each line as it comes
-  // Thousands of listening sockets and connections in one process.
+  // Thousands of listening sockets and connections (the limit is inherited by the farm's process).
   rlimit files{};
   getrlimit(RLIMIT_NOFILE, &files);
   files.rlim_cur = files.rlim_max;
   setrlimit(RLIMIT_NOFILE, &files);
   curl_global_init(CURL_GLOBAL_DEFAULT);
 
-  CheckTargetServer target;
-  FakeProxyFarm farm(16);
   // Interleaved, so every stretch of the list holds the same mix: per 20 candidates, 2 good, 9 refusing,
-  // 9 silent.
-  std::vector<CheckCandidate> mixed;
-  std::vector<CheckCandidate> good;
-  std::vector<CheckCandidate> silent;
+  // 9 silent. The refusing ones are addresses here; the others are the farm's.
+  std::vector<PlannedProxy> planned;
+  std::vector<int> place;  // per candidate: its index in `planned`, or -1 for a refusing one
   int goodMade = 0, refusingMade = 0, silentMade = 0;
   for (std::int64_t id = 0; id < kGood + kRefusing + kSilent; ++id) {
     int phase = static_cast<int>(id % 20);
     if (phase < 2 && goodMade < kGood) {
-      mixed.push_back(farm.add({FakeKind::forward}, id, spread(1, goodMade++)));
-      good.push_back(mixed.back());
+      place.push_back(static_cast<int>(planned.size()));
+      planned.push_back({FakeKind::forward, id, spread(1, goodMade++)});
     } else if (phase < 11 && refusingMade < kRefusing) {
-      mixed.push_back(FakeProxyFarm::refusing(id, spread(2, refusingMade++)));
+      place.push_back(-1);
+      ++refusingMade;
     } else {
-      mixed.push_back(farm.add({FakeKind::hold}, id, spread(3, silentMade++)));
-      silent.push_back(mixed.back());
+      place.push_back(static_cast<int>(planned.size()));
+      planned.push_back({FakeKind::hold, id, spread(3, silentMade++)});
     }
   }
-  std::printf("farm: %zu listeners; open files now %zu\n\n", good.size() + silent.size(), openFiles());
+  const CheckKey key = freshCheckKey().value();
+  FarmProcesses farm(planned, kFarmProcesses, kFarmWorkers, key);
+  const Target target{farm.checkUrl(), key};
+  std::vector<CheckCandidate> mixed;
+  std::vector<CheckCandidate> good;
+  std::vector<CheckCandidate> silent;
+  refusingMade = 0;
+  for (std::int64_t id = 0; id < static_cast<std::int64_t>(place.size()); ++id) {
+    int at = place[static_cast<std::size_t>(id)];
+    if (at < 0) {
+      mixed.push_back(FakeProxyFarm::refusing(id, spread(2, refusingMade++)));
+      continue;
+    }
+    const PlannedProxy& proxy = planned[static_cast<std::size_t>(at)];
+    mixed.push_back({proxy.id, proxy.address, farm.port(static_cast<std::size_t>(at)), kHttp});
+    (proxy.kind == FakeKind::forward ? good : silent).push_back(mixed.back());
+  }
+  std::printf("farm: %zu listeners in %d processes of their own, the check target in another; open files here %zu\n\n",
+              good.size() + silent.size(), kFarmProcesses, openFiles());
 
   std::vector<CheckCandidate> goodFiveTimes;
   for (int round = 0; round < 5; ++round) goodFiveTimes.insert(goodFiveTimes.end(), good.begin(), good.end());
