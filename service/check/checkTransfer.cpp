@@ -241,6 +241,10 @@ bool prepare(Slot& slot, const CheckCandidate* candidate, ProtocolBit protocol, 
   set = set && curl_easy_setopt(easy, CURLOPT_NOPROXY, "") == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  // libcurl caches every proxy address:port, numeric ones too, and prunes that cache by walking all of
+  // it at the end of each transfer: with thousands in flight that walk took most of the checking
+  // thread. The cache lives as long as the round's multi handle, so never pruning it stays bounded.
+  set = set && curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, -1L) == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.timeoutMs)) == CURLE_OK;
   const long connectMs = static_cast<long>(std::min(settings.connectTimeoutMs, settings.timeoutMs));
   set = set && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs) == CURLE_OK;
