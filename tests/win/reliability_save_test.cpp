@@ -64,10 +64,15 @@ class FullFolder {
   FullFolder() : path_(environment("QUORVELIP_FULL_FOLDER")) {
     if (!path_.empty()) return;
     if (!underWine()) return;
-    unixPath_ = "/tmp/quorvelip-full-" + std::to_string(GetCurrentProcessId());
+    // Wine's process ids repeat from run to run: the tick count keeps this folder from being one a run
+    // that never got to unmount left behind, and a folder that already exists is never mounted over.
+    unixPath_ = "/tmp/quorvelip-full-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
     path_ = "Z:" + unixPath_;
     for (char& c : path_) c = c == '/' ? '\\' : c;
-    CreateDirectoryA(path_.c_str(), nullptr);
+    if (!CreateDirectoryA(path_.c_str(), nullptr)) {
+      path_.clear();
+      return;
+    }
     mounted_ = runUnixCommand("/bin/mount", "mount -t tmpfs -o size=64k tmpfs " + unixPath_,
                               [&] { return diskSize(path_) == kSize; });
     if (!mounted_) {
