@@ -21,6 +21,7 @@
 #include "service/check/checker.h"
 #include "service/serve/httpServer.h"
 #include "service/store/poolSnapshot.h"
+#include "service/store/poolStore.h"
 
 // GET from a server on 127.0.0.1, the target sent byte for byte, as the program sends it.
 httplib::Result getLoopback(int port, const std::string& target);
@@ -136,3 +137,13 @@ class FakeProxyFarm {
   std::thread acceptor_;
   std::vector<std::thread> workers_;
 };
+
+// `count` proxies of one kind in the farm, ids 0 to count - 1, as store entries with no region.
+inline std::vector<NewProxy> addToFarm(FakeProxyFarm& farm, const FakeProxy& proxy, int count) {
+  std::vector<NewProxy> proxies;
+  for (int id = 0; id < count; ++id) {
+    CheckCandidate candidate = farm.add(proxy, id);
+    proxies.push_back({candidate.address, candidate.port, "", "", ""});
+  }
+  return proxies;
+}

@@ -198,11 +198,7 @@ TEST(CheckCommand, PrintsAnOutcomeOnlyOnceItIsCommitted) {
   CheckTargetServer target;
   FakeProxyFarm farm;
   std::string db = folder.file("pool.db");
-  std::vector<NewProxy> proxies;
-  for (int i = 0; i < 20; ++i) {
-    CheckCandidate candidate = farm.add({FakeKind::ownPage}, i);
-    proxies.push_back({candidate.address, candidate.port, "", "", ""});
-  }
+  std::vector<NewProxy> proxies = addToFarm(farm, {FakeKind::ownPage}, 20);
   std::unique_ptr<PoolStore> store = openStore(db);
   store->add(proxies, "farm", 0);
   sqlite3* other = nullptr;

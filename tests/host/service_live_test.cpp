@@ -94,11 +94,7 @@ TEST(ServiceLivePool, AKillMidRoundLosesAtMostTheChecksInFlightAndTheLastBatch) 
   std::string db = folder.file("pool.db");
   constexpr int kProxies = 40;
   constexpr int kParallel = 2;
-  std::vector<NewProxy> proxies;
-  for (int i = 0; i < kProxies; ++i) {
-    CheckCandidate candidate = farm.add({FakeKind::forward, 200, 0, 0}, i);
-    proxies.push_back({candidate.address, candidate.port, "", "", ""});
-  }
+  std::vector<NewProxy> proxies = addToFarm(farm, {FakeKind::forward, 200, 0, 0}, kProxies);
   openStore(db)->add(proxies, "farm", 0);
   // Each printed line is an outcome already committed: kill the round after a few of them.
   ServiceProcess check({"check", "--db", db, "--check-url", target.checkUrl(), "--check-key",

@@ -51,11 +51,7 @@ TEST(ServiceSignals, TermInTheMiddleOfACheckRoundStopsTheKeeperAndExitsZero) {
   CheckTargetServer target;
   FakeProxyFarm farm;
   std::string db = folder.file("pool.db");
-  std::vector<NewProxy> proxies;
-  for (int i = 0; i < 20; ++i) {
-    CheckCandidate candidate = farm.add({FakeKind::hold}, i);
-    proxies.push_back({candidate.address, candidate.port, "", "", ""});
-  }
+  std::vector<NewProxy> proxies = addToFarm(farm, {FakeKind::hold}, 20);
   openStore(db)->add(proxies, "farm", 0);
   ServiceProcess service({"--port", "0", "--db", db, "--check-url", target.checkUrl(), "--timeout", "60s"});
   ASSERT_GT(portOfStartLine(service.readLine()), 0);
