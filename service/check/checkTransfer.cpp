@@ -1,7 +1,6 @@
 #include "service/check/checkTransfer.h"
 
 #include <sys/socket.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -241,10 +240,12 @@ bool prepare(Slot& slot, const CheckCandidate* candidate, ProtocolBit protocol, 
   set = set && curl_easy_setopt(easy, CURLOPT_NOPROXY, "") == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
-  // libcurl caches every proxy address:port, numeric ones too, and prunes that cache by walking all of
-  // it at the end of each transfer: with thousands in flight that walk took most of the checking
-  // thread. The cache lives as long as the round's multi handle, so never pruning it stays bounded.
-  set = set && curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, -1L) == CURLE_OK;
+  // libcurl caches every proxy address:port, numeric ones too, in a hash of a handful of buckets, and
+  // prunes it by walking all of it at the end of each transfer. Kept for the default minute, it grew to
+  // thousands of entries and those walks took most of the checking thread; kept for ever, every lookup
+  // walked long chains. Not kept, it stays nearly empty, and a numeric address costs
+  // nothing to look up again.
+  set = set && curl_easy_setopt(easy, CURLOPT_DNS_CACHE_TIMEOUT, 0L) == CURLE_OK;
   set = set && curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.timeoutMs)) == CURLE_OK;
   const long connectMs = static_cast<long>(std::min(settings.connectTimeoutMs, settings.timeoutMs));
   set = set && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, connectMs) == CURLE_OK;
@@ -280,88 +281,6 @@ std::string localAddress(const Slot& slot) {
   char* address = nullptr;
   curl_easy_getinfo(slot.easy.get(), CURLINFO_LOCAL_IP, &address);
   return address ? std::string(address) : std::string();
-}
-
-namespace {
-
-constexpr int kEventsPerWait = 1024;
-
-long long monotonicMs() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-}  // namespace
-
-Round::Round(std::size_t slots)
-    : epoll_(epoll_create1(EPOLL_CLOEXEC)), events_(kEventsPerWait), multi_(curl_multi_init()), slots_(slots) {
-  if (epoll_ < 0) throw std::runtime_error("epoll_create1 failed");
-  if (!multi_) {
-    close(epoll_);
-    throw std::runtime_error("curl_multi_init failed");
-  }
-  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETFUNCTION, &Round::onSocket);
-  curl_multi_setopt(multi_.get(), CURLMOPT_SOCKETDATA, this);
-  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERFUNCTION, &Round::onTimer);
-  curl_multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this);
-}
-
-Round::~Round() {
-  for (Slot& slot : slots_) {
-    if (slot.busy) curl_multi_remove_handle(multi_.get(), slot.easy.get());
-  }
-  slots_.clear();  // the easy handles, before the multi handle whose callbacks use epoll_
-  multi_.reset();
-  close(epoll_);
-}
-
-int Round::onSocket(CURL*, curl_socket_t fd, int what, void* data, void*) {
-  Round& round = *static_cast<Round*>(data);
-  if (what == CURL_POLL_REMOVE) {
-    epoll_ctl(round.epoll_, EPOLL_CTL_DEL, fd, nullptr);
-    return 0;
-  }
-  epoll_event event{};
-  event.data.fd = fd;
-  event.events = ((what & CURL_POLL_IN) ? EPOLLIN : 0u) | ((what & CURL_POLL_OUT) ? EPOLLOUT : 0u);
-  // A socket closed without a word leaves epoll by itself, so its number may come back unknown.
-  if (epoll_ctl(round.epoll_, EPOLL_CTL_MOD, fd, &event) != 0 && errno == ENOENT) {
-    epoll_ctl(round.epoll_, EPOLL_CTL_ADD, fd, &event);
-  }
-  return 0;
-}
-
-int Round::onTimer(CURLM*, long timeoutMs, void* data) {
-  Round& round = *static_cast<Round*>(data);
-  round.timerDue_ = timeoutMs < 0 ? -1 : monotonicMs() + timeoutMs;
-  return 0;
-}
-
-void Round::act(curl_socket_t fd, int flags) {
-  int running = 0;
-  CURLMcode code = curl_multi_socket_action(multi_.get(), fd, flags, &running);
-  // A socket libcurl has let go of in the meantime is no failure of the round.
-  if (code != CURLM_OK && code != CURLM_BAD_SOCKET) throw std::runtime_error("curl_multi_socket_action failed");
-}
-
-void Round::step(int maxWaitMs) {
-  long long wait = maxWaitMs;
-  if (timerDue_ >= 0) wait = std::clamp(timerDue_ - monotonicMs(), 0LL, wait);
-  int ready = epoll_wait(epoll_, events_.data(), static_cast<int>(events_.size()), static_cast<int>(wait));
-  if (ready < 0 && errno != EINTR) throw std::runtime_error("epoll_wait failed");
-  for (int at = 0; at < ready; ++at) {
-    const std::uint32_t seen = events_[static_cast<std::size_t>(at)].events;
-    int flags = 0;
-    if (seen & EPOLLIN) flags |= CURL_CSELECT_IN;
-    if (seen & EPOLLOUT) flags |= CURL_CSELECT_OUT;
-    if (seen & (EPOLLERR | EPOLLHUP)) flags |= CURL_CSELECT_ERR;
-    act(events_[static_cast<std::size_t>(at)].data.fd, flags);
-  }
-  if (timerDue_ >= 0 && monotonicMs() >= timerDue_) {
-    timerDue_ = -1;  // libcurl sets the next one from inside
-    act(CURL_SOCKET_TIMEOUT, 0);
-  }
 }
 
 }  // namespace check

@@ -1,9 +1,8 @@
 #pragma once
 // One attempt of a check as a libcurl transfer: the easy handle set up for one protocol through the
 // candidate (or straight to the target), its reply counted against the cap, and what its end says
-// (candidateProbe.h's Attempt); and the multi handle of a round that holds them. Used by the checker alone.
+// (candidateProbe.h's Attempt). The round that runs them is transferRound.h. Used by the checker alone.
 #include <curl/curl.h>
-#include <sys/epoll.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -20,14 +19,10 @@ namespace check {
 struct EasyDeleter {
   void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
-struct MultiDeleter {
-  void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
 struct ListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
-using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 using ListHandle = std::unique_ptr<curl_slist, ListDeleter>;
 
 // What every transfer of a round shares.
@@ -69,50 +64,5 @@ Attempt readAttempt(const Slot& slot, CURLcode result, const CheckKey& key);
 
 // The local address of the ended transfer's connection, empty when unknown.
 std::string localAddress(const Slot& slot);
-
-// The multi handle of a round, driven by events: libcurl says which sockets to watch and when its next
-// timer falls due, epoll says which are ready, and only those transfers are run (curl_multi_socket_action),
-// so a round with thousands of checks in flight does not walk every one of them at each wake-up. Takes
-// every easy handle out of the multi handle before either is freed, whatever ends the round.
-class Round {
- public:
-  // The slots' easy handles are made as they are first used (prepare), so one that cannot be made
-  // costs one check, not the round.
-  explicit Round(std::size_t slots);
-  Round(const Round&) = delete;
-  Round& operator=(const Round&) = delete;
-  ~Round();
-
-  CURLM* multi() const { return multi_.get(); }
-  std::vector<Slot>& slots() { return slots_; }
-  std::size_t indexOf(const Slot& slot) const { return static_cast<std::size_t>(&slot - slots_.data()); }
-
-  // False when the multi handle would not take it (out of memory).
-  bool start(Slot& slot) {
-    slot.busy = curl_multi_add_handle(multi_.get(), slot.easy.get()) == CURLM_OK;
-    return slot.busy;
-  }
-
-  void finish(Slot& slot) {
-    curl_multi_remove_handle(multi_.get(), slot.easy.get());
-    slot.busy = false;
-  }
-
-  // Waits at most `maxWaitMs` (less when a libcurl timer falls due sooner) for ready sockets, and runs
-  // the transfers they and the timers concern; ended transfers are then in curl_multi_info_read. Throws
-  // std::runtime_error when the multi handle fails as a whole.
-  void step(int maxWaitMs);
-
- private:
-  static int onSocket(CURL* easy, curl_socket_t fd, int what, void* round, void* socketData);
-  static int onTimer(CURLM* multi, long timeoutMs, void* round);
-  void act(curl_socket_t fd, int flags);
-
-  int epoll_ = -1;
-  long long timerDue_ = -1;  // monotonic milliseconds of libcurl's next timer; -1 for none
-  std::vector<struct epoll_event> events_;
-  MultiHandle multi_;  // declared before the slots so it is freed after their easy handles
-  std::vector<Slot> slots_;
-};
 
 }  // namespace check

@@ -18,6 +18,7 @@
 #include "service/check/checkTarget.h"
 #include "service/check/checkTransfer.h"
 #include "service/check/checkUrl.h"
+#include "service/check/transferRound.h"
 #include "service/sources/curlGlobal.h"
 #include "service/store/addressPolicy.h"
 
@@ -68,14 +69,9 @@ template <class Stopped, class Ended>
 bool pump(Round& round, std::size_t& inFlight, Stopped stopped, Ended ended) {
   while (inFlight > 0 && !stopped()) {
     round.step(kStopPollMs);
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(round.multi(), &queued)) {
-      if (message->msg != CURLMSG_DONE) continue;
-      void* data = nullptr;
-      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
-      Slot& slot = *static_cast<Slot*>(data);
-      CURLcode result = message->data.result;  // `message` is invalid once its handle is removed
-      if (!ended(slot, result)) --inFlight;
+    CURLcode result = CURLE_OK;
+    while (Slot* slot = round.nextEnded(result)) {
+      if (!ended(*slot, result)) --inFlight;
       if (stopped()) return false;
     }
   }

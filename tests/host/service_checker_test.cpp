@@ -201,6 +201,23 @@ TEST(Checker, KeepsExactlyParallelChecksInFlightOverALongerList) {
   EXPECT_EQ(farm.accepted(), 24);
 }
 
+// More checks in flight than one libcurl multi handle of the round carries: every proxy answers only once
+// all 600 are connected at once, so each of the round's handles must keep its share going, and the
+// refusing addresses between them must hand their slots on.
+TEST(Checker, KeepsHundredsInFlightAcrossTheRoundsHandles) {
+  CheckTargetServer target;
+  FakeProxyFarm farm(8);
+  std::vector<CheckCandidate> candidates;
+  for (int i = 0; i < 600; ++i) {
+    candidates.push_back(farm.add({FakeKind::forward, 0, 0, 600}, i));
+    if (i % 6 == 0) candidates.push_back(FakeProxyFarm::refusing(1000 + i, "127.0.3.1"));  // its port never reused
+  }
+  std::map<std::int64_t, std::string> verdicts = verdictsById(runChecks(candidates, settingsFor(target, 30000, 600)));
+  ASSERT_EQ(verdicts.size(), candidates.size());
+  for (const auto& [id, verdict] : verdicts) EXPECT_EQ(verdict, id < 1000 ? "alive" : "refused") << id;
+  EXPECT_EQ(farm.maxOpen(), 600);
+}
+
 // The first proxy answers only after ten other connections reached the farm: with two slots that
 // happens only if the other slot goes on to the next candidate each time a check ends, rather than the
 // round waiting for both before starting two more.
