@@ -184,7 +184,9 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   limits.threads = options.threads ? static_cast<unsigned>(options.threads) : cores;
   ServerCounters counters;
   ServiceRoutes routes(snapshot, {options.checkUrl, options.recheckEverySeconds}, &counters, key);
-  HttpServer server(routes.handlers(), limits, counters);
+  HttpHandlers handlers = routes.handlers();
+  handlers.admits = [gate = options.gate](std::string_view peer) { return gate.admits(peer); };
+  HttpServer server(std::move(handlers), limits, counters);
   std::string listenError;
   int port = server.listen(options.listen, options.port, listenError);
   if (port == 0) {

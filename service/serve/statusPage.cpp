@@ -94,6 +94,7 @@ void appendRefusals(std::string& page, const ServerCounters& counters) {
       {u8"连接总数已满 total cap", &counters.totalRefused},
       {u8"400 格式错误 malformed", &counters.malformed},
       {u8"发送超时 send timeout", &counters.sendTimeouts},
+      {u8"403 地址不在允许之列 not allowed", &counters.notAllowed},
   };
   page += fromU8(u8"<h2>拒绝与断开</h2>\n<table id=\"refusals\">\n");
   for (const auto& [name, count] : kinds) {
