@@ -196,9 +196,12 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   }
   // Before the keeper starts: from here on SIGTERM and Ctrl+C end the service in order.
   server.stopOnSignals();
-  std::string mode = keeping.checking ? "serving live entries, checked against " + options.checkUrl + " every " +
-                                            std::to_string(options.recheckEverySeconds) + " s"
-                                      : "serving unchecked: no --check-url";
+  // What is served follows the store (live entries once anything in it was checked); what this service
+  // does itself, --check-url.
+  std::string mode = snapshot.get()->checked ? "serving live entries" : "serving every entry: nothing checked yet";
+  mode += keeping.checking ? ", checking against " + options.checkUrl + " every " +
+                                 std::to_string(options.recheckEverySeconds) + " s"
+                           : ", checking nothing: no --check-url";
   // Scripts wait for this line before they send queries.
   std::printf("quorvelip-service: %zu entries served of %zu in %s, %s; listening on http://%s:%d\n",
               snapshot.get()->served.size(), stored, dbPath.c_str(), mode.c_str(), options.listen.c_str(), port);
