@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "service/check/candidateProbe.h"
+#include "service/check/checkAnswer.h"
 #include "service/check/checkCommand.h"
 #include "service/check/checkKey.h"
 #include "service/check/openFiles.h"
@@ -186,6 +187,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   ServiceRoutes routes(snapshot, {options.checkUrl, options.recheckEverySeconds}, &counters, key);
   HttpHandlers handlers = routes.handlers();
   handlers.admits = [gate = options.gate](std::string_view peer) { return gate.admits(peer); };
+  handlers.openToAll = [](std::string_view target) { return target.substr(0, target.find('?')) == kCheckPath; };
   HttpServer server(std::move(handlers), limits, counters);
   std::string listenError;
   int port = server.listen(options.listen, options.port, listenError);

@@ -161,7 +161,8 @@ bool Connection::acceptHead() {
   const auto& request = parser_->get();
   ServerCounters& counters = loop_.shared.counters;
   // First: a client that may not ask learns nothing more from us than this.
-  if (!admitted_) {
+  const HttpHandlers& handlers = loop_.shared.handlers;
+  if (!admitted_ && !(handlers.openToAll && handlers.openToAll(request.target()))) {
     refuse(403, counters.notAllowed);
     return false;
   }

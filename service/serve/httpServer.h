@@ -40,6 +40,9 @@ struct HttpHandlers {
   // Whether a client (its address as HttpRequest::peer names it) may ask at all; asked once per
   // connection, and each of its requests is a 403 before any route when not. Empty: everyone may.
   std::function<bool(std::string_view peer)> admits = {};
+  // Request targets anyone may ask for whatever `admits` says: the check answer, which the proxies being
+  // checked ask for from their own exit addresses. Empty: none.
+  std::function<bool(std::string_view target)> openToAll = {};
 };
 
 // Each has an option of the same name in the service (see serviceOptions.h).

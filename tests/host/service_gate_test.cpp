@@ -11,6 +11,7 @@
 #include "fakeProxies.h"
 #include "protocol/listMarkers.h"
 #include "rawHttp.h"
+#include "service/check/checkAnswer.h"
 #include "service/clientGate.h"
 #include "service/serve/listPage.h"
 #include "service/serviceOptions.h"
@@ -233,6 +234,13 @@ TEST(ServiceGate, TheRunningServiceRefusesAnotherLoopbackAddressAndCountsIt) {
     EXPECT_EQ(refused->status, 403) << target;
     EXPECT_TRUE(listedEntries(refused->body).empty()) << target;
   }
+  EXPECT_EQ(notAllowedOnStatus(port), 3);
+  // The check answer is for the proxies being checked, which ask from wherever they are.
+  std::optional<RawAnswer> check =
+      rawGet(port, std::string(kCheckPath) + "?token=0123456789abcdef0123456789abcdef", "127.0.0.2");
+  ASSERT_TRUE(check);
+  EXPECT_EQ(check->status, 200);
+  EXPECT_NE(check->body.find("0123456789abcdef"), std::string::npos);
   EXPECT_EQ(notAllowedOnStatus(port), 3);
   std::optional<RawAnswer> own = rawGet(port, "/mo.php?tqsl=3");
   ASSERT_TRUE(own);
