@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "service/check/candidateProbe.h"
+#include "service/check/checkAnswer.h"
 #include "service/check/checkCommand.h"
 #include "service/check/checkKey.h"
 #include "service/check/openFiles.h"
@@ -184,7 +185,10 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   limits.threads = options.threads ? static_cast<unsigned>(options.threads) : cores;
   ServerCounters counters;
   ServiceRoutes routes(snapshot, {options.checkUrl, options.recheckEverySeconds}, &counters, key);
-  HttpServer server(routes.handlers(), limits, counters);
+  HttpHandlers handlers = routes.handlers();
+  handlers.admits = [gate = options.gate](std::string_view peer) { return gate.admits(peer); };
+  handlers.openToAll = [](std::string_view target) { return target.substr(0, target.find('?')) == kCheckPath; };
+  HttpServer server(std::move(handlers), limits, counters);
   std::string listenError;
   int port = server.listen(options.listen, options.port, listenError);
   if (port == 0) {
@@ -194,9 +198,12 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   }
   // Before the keeper starts: from here on SIGTERM and Ctrl+C end the service in order.
   server.stopOnSignals();
-  std::string mode = keeping.checking ? "serving live entries, checked against " + options.checkUrl + " every " +
-                                            std::to_string(options.recheckEverySeconds) + " s"
-                                      : "serving unchecked: no --check-url";
+  // What is served follows the store (live entries once anything in it was checked); what this service
+  // does itself, --check-url.
+  std::string mode = snapshot.get()->checked ? "serving live entries" : "serving every entry: nothing checked yet";
+  mode += keeping.checking ? ", checking against " + options.checkUrl + " every " +
+                                 std::to_string(options.recheckEverySeconds) + " s"
+                           : ", checking nothing: no --check-url";
   // Scripts wait for this line before they send queries.
   std::printf("quorvelip-service: %zu entries served of %zu in %s, %s; listening on http://%s:%d\n",
               snapshot.get()->served.size(), stored, dbPath.c_str(), mode.c_str(), options.listen.c_str(), port);

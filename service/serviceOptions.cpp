@@ -49,6 +49,13 @@ bool takesOption(ServiceCommand command, std::string_view option) {
 
 // Sets the option's value; false when it is malformed, with `problem` set when the usage is not enough.
 bool setOption(ServiceOptions& options, std::string_view option, std::string_view value, std::string& problem) {
+  if (option == "--allow") {
+    // Each --allow adds its networks; all are read, and the bad item named, once the line is read.
+    if (options.allowGiven) options.allow += ',';
+    options.allow += value;
+    options.allowGiven = true;
+    return true;
+  }
   if (value.empty()) return false;
   if (option == "--port") {
     std::optional<int> port = portNumber(value);
@@ -167,5 +174,15 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
   if (options.help) return options;
   if (options.command == ServiceCommand::import && options.sources.empty()) return std::nullopt;
   if (options.command == ServiceCommand::check && options.checkUrl.empty()) return std::nullopt;
+  if (options.allowGiven) {
+    std::optional<ClientGate> gate = ClientGate::parse(options.allow, why);
+    if (!gate) return std::nullopt;
+    options.gate = std::move(*gate);
+  }
+  // Beyond loopback anyone on the network could ask: the operator says who may.
+  if (options.command == ServiceCommand::serve && !options.allowGiven && !isLoopbackListen(options.listen)) {
+    why = "--listen " + options.listen + " reaches beyond this machine: say who may ask with --allow CIDR[,CIDR...]";
+    return std::nullopt;
+  }
   return options;
 }

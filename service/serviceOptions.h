@@ -4,7 +4,7 @@
 //                     [--check-url URL] [--check-key FILE] [--parallel N] [--timeout T] [--connect-timeout T]
 //                     [--recheck-every T] [--allow-private] [--max-entries N]
 //                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
-//                     [--max-per-client N] [--max-connections N] [--threads N]
+//                     [--max-per-client N] [--max-connections N] [--threads N] [--allow CIDR[,CIDR...]]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]
 //                           [--connect-timeout T] [--recheck-every T] [--ip-db FILE]
@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "service/clientGate.h"
 
 enum class ServiceCommand { serve, import, check };
 
@@ -41,7 +43,10 @@ struct ServiceOptions {
   std::size_t maxUrlBytes = 8 * 1024;
   std::size_t maxPerClient = 64;
   std::size_t maxConnections = 10000;
-  std::size_t threads = 0;           // 0: one per core
+  std::size_t threads = 0;  // 0: one per core
+  std::string allow;        // every --allow given, joined by commas
+  bool allowGiven = false;
+  ClientGate gate;                   // who may ask: the host itself and the networks of --allow
   std::vector<std::string> sources;  // import
   bool help = false;
 };
@@ -73,6 +78,8 @@ inline constexpr char kServiceUsage[] =
     "  --max-per-client N open connections from one address; 127.0.0.1 and ::1 exempt (default 64)\n"
     "  --max-connections N  open connections in all (default 10000)\n"
     "  --threads N        event loops serving HTTP, 1 to 16 (default: one per core)\n"
+    "  --allow CIDRS      who may ask besides 127.0.0.1 and ::1: IPv4 and IPv6 networks or addresses,\n"
+    "                     comma-separated; needed to --listen beyond loopback\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.
@@ -83,7 +90,7 @@ std::optional<std::int64_t> parseDuration(std::string_view text);
 
 // Empty on a malformed command line (unknown option, missing value, bad number, an option the
 // command does not take, import without a source, check without --check-url, a check URL the checker
-// cannot use, --max-entries 0). `defaultPool` is used when --pool is absent. `problem`, when given,
-// receives what is wrong when there is more to say than the usage.
+// cannot use, --max-entries 0, a bad --allow item, --listen beyond loopback without --allow). `defaultPool` is used
+// when --pool is absent. `problem`, when given, receives what is wrong when there is more to say than the usage.
 std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_view>& arguments,
                                                   const std::string& defaultPool, std::string* problem = nullptr);

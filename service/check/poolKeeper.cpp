@@ -17,6 +17,13 @@ constexpr int kShortageWaitMs = 5000;         // after a round with checks not m
 constexpr int kLastWritesMs = 5000;           // what a refusing store gets at the end
 constexpr int kMaxBackOffMs = 60000;
 
+// Live entries only once the store holds a check result — this keeper's, a `check` run's, another
+// server's on the same file — and every entry while nothing in it was ever checked, whatever the options:
+// a fresh import or the sample pool is served as it stands, a checked pool never falls back to its dead.
+bool anyChecked(const std::vector<StoredProxy>& proxies) {
+  return std::any_of(proxies.begin(), proxies.end(), [](const StoredProxy& proxy) { return proxy.lastChecked != 0; });
+}
+
 std::chrono::milliseconds backOff(int failures) {
   return std::chrono::milliseconds(std::min(kMaxBackOffMs, 1000 << std::min(failures, 6)));
 }
@@ -75,7 +82,8 @@ void PoolKeeper::reportOnce(const std::string& message) {
 
 void PoolKeeper::publishNow() {
   seenVersion_ = store_->dataVersion();
-  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(store_->all(), settings_.checking);
+  std::vector<StoredProxy> proxies = store_->all();
+  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(proxies, anyChecked(proxies));
   snapshot->rounds = rounds_;
   snapshot->lastRound = lastRound_;
   for (std::int64_t finishedAt : unchartedRounds_) history_.push_back({finishedAt, snapshot->total.live});

@@ -25,7 +25,7 @@
 #include "service/store/poolStore.h"
 
 struct KeeperSettings {
-  bool checking = false;  // serve only live entries and check them
+  bool checking = false;  // check the entries (what is served follows the store: see publish)
   CheckSettings check;
   std::int64_t recheckEverySeconds = 600;
   // Where the keeper's own troubles go (a store refusing outcomes, a failed round), each said once,
@@ -44,7 +44,8 @@ class PoolKeeper {
   PoolKeeper& operator=(const PoolKeeper&) = delete;
 
   // Publishes a snapshot of the store as it is now: on the calling thread before start(), by the
-  // store thread at its next turn after.
+  // store thread at its next turn after. It serves the live entries once the store holds any check
+  // result, every entry while it holds none.
   void publish();
   void start();
   // Snapshots built so far, the first publish included.

@@ -53,7 +53,11 @@ std::string addressOf(const tcp::socket& socket) {
 }  // namespace
 
 Connection::Connection(tcp::socket socket, Loop& loop, ClientSlot slot)
-    : socket_(std::move(socket)), peer_(addressOf(socket_)), loop_(loop), slot_(std::move(slot)) {}
+    : socket_(std::move(socket)),
+      peer_(addressOf(socket_)),
+      admitted_(!loop.shared.handlers.admits || loop.shared.handlers.admits(peer_)),
+      loop_(loop),
+      slot_(std::move(slot)) {}
 
 Connection::~Connection() {
   if (registered_) loop_.connections.erase(place_);
@@ -156,6 +160,12 @@ bool Connection::acceptHead() {
   headAccepted_ = true;
   const auto& request = parser_->get();
   ServerCounters& counters = loop_.shared.counters;
+  // First: a client that may not ask learns nothing more from us than this.
+  const HttpHandlers& handlers = loop_.shared.handlers;
+  if (!admitted_ && !(handlers.openToAll && handlers.openToAll(request.target()))) {
+    refuse(403, counters.notAllowed);
+    return false;
+  }
   if (request.target().size() > loop_.shared.limits.maxTargetBytes) {
     refuse(414, counters.targetTooLong);
     return false;

@@ -103,6 +103,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   tcp::socket socket_;
   std::string peer_;  // the client's address, for the routes that answer by who asks
+  bool admitted_;     // whether that address may ask at all (HttpHandlers::admits)
   Loop& loop_;
   ClientSlot slot_;
   std::list<Connection*>::iterator place_;

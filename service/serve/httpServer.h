@@ -35,8 +35,14 @@ struct HttpAnswer {
 
 struct HttpHandlers {
   std::function<HttpAnswer(const HttpRequest&)> answer;
-  // The answer for a status the server decides before any route: 400, 405, 413, 414, 431, 500.
+  // The answer for a status the server decides before any route: 400, 403, 405, 413, 414, 431, 500.
   std::function<HttpAnswer(int status)> refusal;
+  // Whether a client (its address as HttpRequest::peer names it) may ask at all; asked once per
+  // connection, and each of its requests is a 403 before any route when not. Empty: everyone may.
+  std::function<bool(std::string_view peer)> admits = {};
+  // Request targets anyone may ask for whatever `admits` says: the check answer, which the proxies being
+  // checked ask for from their own exit addresses. Empty: none.
+  std::function<bool(std::string_view target)> openToAll = {};
 };
 
 // Each has an option of the same name in the service (see serviceOptions.h).
@@ -65,6 +71,7 @@ struct ServerCounters {
   std::atomic<std::uint64_t> totalRefused{0};      // connections over --max-connections, closed at once
   std::atomic<std::uint64_t> malformed{0};         // 400: not a request HTTP/1 can read
   std::atomic<std::uint64_t> sendTimeouts{0};      // clients that stopped reading their answer
+  std::atomic<std::uint64_t> notAllowed{0};        // 403: requests from a client outside --allow
 };
 
 class HttpServer {

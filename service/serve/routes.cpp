@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kOk = 200;
 constexpr int kBadRequest = 400;
+constexpr int kForbidden = 403;
 constexpr int kNotFound = 404;
 constexpr int kMethodNotAllowed = 405;
 constexpr int kContentTooLarge = 413;
@@ -75,7 +76,8 @@ Text problemNotice(const ParsedQuery& parsed) {
 // - 414 with an empty list for a query longer than kMaxQueryBytes.
 // A region, leading part or carrier that matches nothing is not malformed: 200 with an empty list.
 // The rest are answerFailure's pages: 404 for any other path, and those of the HTTP front's refusals
-// (a target or head beyond its caps, a body, a method other than GET and HEAD, an unreadable request).
+// (a client outside --allow, a target or head beyond its caps, a body, a method other than GET and HEAD,
+// an unreadable request).
 Reply answerExtraction(const std::vector<PoolEntry>& pool, std::string_view rawQuery) {
   ParsedQuery parsed = parseExtractQuery(rawQuery);
   if (parsed.problem != QueryProblem::kNone) {
@@ -102,6 +104,8 @@ Reply answerFailure(int status) {
     notice = "只接受 GET 和 HEAD 请求。";
   } else if (status == kContentTooLarge) {
     notice = "请求体太大：最多 1024 字节。";
+  } else if (status == kForbidden) {
+    notice = "此地址无权访问本服务。";
   } else if (status == kHeadTooLarge) {
     notice = "请求头太大。";
   } else {

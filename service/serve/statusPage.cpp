@@ -94,6 +94,7 @@ void appendRefusals(std::string& page, const ServerCounters& counters) {
       {u8"连接总数已满 total cap", &counters.totalRefused},
       {u8"400 格式错误 malformed", &counters.malformed},
       {u8"发送超时 send timeout", &counters.sendTimeouts},
+      {u8"403 地址不在允许之列 not allowed", &counters.notAllowed},
   };
   page += fromU8(u8"<h2>拒绝与断开</h2>\n<table id=\"refusals\">\n");
   for (const auto& [name, count] : kinds) {
@@ -124,8 +125,10 @@ std::string renderStatusSnapshot(const PoolSnapshot& snapshot, const StatusSetti
           fromU8(u8"</span>，失败中 ") + std::to_string(total.failing) + fromU8(u8"，未检测 ") +
           std::to_string(total.unchecked) + fromU8(u8"；正在提供 ") + std::to_string(snapshot.served.size()) +
           fromU8(u8" 个。</p>\n<p id=\"checking\">");
+  page += snapshot.checked ? fromU8(u8"只提供上次检测存活的条目。")
+                           : fromU8(u8"库中还没有任何检测结果：按原样提供全部条目。");
   if (settings.checkUrl.empty()) {
-    page += fromU8(u8"未检测：没有 --check-url，按原样提供全部条目。");
+    page += fromU8(u8"本服务不检测：没有 --check-url。");
   } else {
     page += fromU8(u8"检测地址 ");
     appendHtmlEscaped(page, settings.checkUrl);

@@ -171,9 +171,10 @@ struct FakeProxyFarm::Listener {
   std::atomic<int> answered{0};
 };
 
-LoopbackServer::LoopbackServer(Answer answer, ServerLimits limits) {
+LoopbackServer::LoopbackServer(Answer answer, ServerLimits limits, std::function<bool(std::string_view)> admits) {
   limits.stopGraceMs = std::min<std::int64_t>(limits.stopGraceMs, 1000);
-  server_ = std::make_unique<HttpServer>(HttpHandlers{std::move(answer), refusalAnswer}, limits, counters_);
+  server_ = std::make_unique<HttpServer>(HttpHandlers{std::move(answer), refusalAnswer, std::move(admits)}, limits,
+                                         counters_);
   std::string error;
   port_ = server_->listen("127.0.0.1", 0, error);
   if (port_ <= 0) fail("loopback server listen");

@@ -32,7 +32,9 @@ class LoopbackServer {
   using Answer = std::function<HttpAnswer(const HttpRequest&)>;
   // Statuses the front decides itself get the service's pages (refusalAnswer). A stop gives answers in
   // flight at most a second, whatever `limits` says.
-  explicit LoopbackServer(Answer answer, ServerLimits limits = {});
+  // `admits`, when given, is the front's gate (HttpHandlers::admits).
+  explicit LoopbackServer(Answer answer, ServerLimits limits = {},
+                          std::function<bool(std::string_view peer)> admits = {});
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -98,7 +98,7 @@ TEST(ServiceOptions, TakesTheDefaultPortFromTheServiceAddress) {
 
 TEST(ServiceOptions, ReadsTheServersOptionsAndRefusesAnythingElse) {
   std::optional<ServiceOptions> given =
-      parseServiceOptions({"--pool", "/tmp/p.txt", "--port", "9001", "--listen", "0.0.0.0", "--db", "x.db",
+      parseServiceOptions({"--pool", "/tmp/p.txt", "--port", "9001", "--listen", "127.0.0.9", "--db", "x.db",
                            "--check-url", "http://127.0.0.1:9/check", "--parallel", "16", "--timeout", "1500ms",
                            "--recheck-every", "2m", "--ip-db", "r.db"},
                           "beside.txt");
@@ -107,7 +107,7 @@ TEST(ServiceOptions, ReadsTheServersOptionsAndRefusesAnythingElse) {
   EXPECT_EQ(given->port, 9001);
   EXPECT_EQ(given->pool, "/tmp/p.txt");
   EXPECT_TRUE(given->poolGiven);
-  EXPECT_EQ(given->listen, "0.0.0.0");
+  EXPECT_EQ(given->listen, "127.0.0.9");
   EXPECT_EQ(given->db, "x.db");
   EXPECT_EQ(given->ipDb, "r.db");
   EXPECT_EQ(given->checkUrl, "http://127.0.0.1:9/check");

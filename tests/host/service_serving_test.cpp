@@ -133,7 +133,8 @@ TEST(ServiceServing, AnUncheckedStoreServesTheShippedPoolAsTheFileDid) {
     EXPECT_EQ(snapshot->served[at].carrier, file.entries[at].carrier);
   }
   std::string page = renderStatusPage(*snapshot, {});
-  EXPECT_NE(page.find(utf8(u8"未检测：没有 --check-url")), std::string::npos);
+  EXPECT_NE(page.find(utf8(u8"库中还没有任何检测结果：按原样提供全部条目")), std::string::npos);
+  EXPECT_NE(page.find(utf8(u8"本服务不检测：没有 --check-url")), std::string::npos);
   EXPECT_NE(page.find(utf8(u8"还没有完成的检测轮次")), std::string::npos);
 }
 
