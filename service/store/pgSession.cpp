@@ -60,6 +60,9 @@ void PgSession::connect() {
   int first = std::getenv("PGCONNECT_TIMEOUT") ? 1 : 0;
   conn_ = PQconnectdbParams(keywords + first, values + first, 1);
   if (!conn_) throw StoreError("the database is unreachable: out of memory");
+  // The server's notices (a shutdown's warning) are not ours to print: failures reach the caller.
+  PQsetNoticeProcessor(
+      conn_, [](void*, const char*) {}, nullptr);
   if (PQstatus(conn_) != CONNECTION_OK) {
     throw failure("the database is unreachable: " + trimmed(PQerrorMessage(conn_)));
   }
