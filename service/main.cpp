@@ -1,5 +1,6 @@
 // quorvelip-service: the local extraction service the program queries (GET /mo.php), serving a proxy
-// pool kept in a SQLite file, optionally checked live; and its import and check commands. See README.md.
+// pool kept in a SQLite file or a shared PostgreSQL database, optionally checked live; and its import and
+// check commands (check --forever: a worker). See README.md.
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -23,6 +24,7 @@
 #include "service/sources/importCommand.h"
 #include "service/sources/ipRegion.h"
 #include "service/store/poolStore.h"
+#include "service/store/storeTarget.h"
 
 namespace {
 
@@ -118,7 +120,34 @@ void stopOnSignals() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
+// check --forever: the keeper's worker without a snapshot, until a stop signal; each round said once all
+// its outcomes are written.
+int runWorker(const ServiceOptions& options, std::unique_ptr<PoolStore> store, CheckSettings check) {
+  KeeperSettings keeping;
+  keeping.checking = true;
+  keeping.serving = false;
+  keeping.check = std::move(check);
+  keeping.recheckEverySeconds = options.recheckEverySeconds;
+  keeping.leaseMs = options.leaseMs;
+  keeping.onRound = [](const RoundFigures& round) {
+    std::printf("checked %zu in %.1f s: %zu alive\n", round.checks, static_cast<double>(round.milliseconds) / 1000,
+                round.alive);
+    std::fflush(stdout);
+  };
+  std::printf("quorvelip-service: checking %s as %s against %s, due every %lld s\n", store->name().c_str(),
+              store->owner().c_str(), options.checkUrl.c_str(), static_cast<long long>(options.recheckEverySeconds));
+  std::fflush(stdout);
+  {
+    SnapshotHolder unused;
+    PoolKeeper keeper(std::move(store), keeping, unused);
+    keeper.start();
+    while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }  // stops the round in flight, writes what arrived, gives back the leases
+  std::printf("stopped\n");
+  return 0;
+}
+
+int runCheckCommand(const ServiceOptions& options, std::unique_ptr<PoolStore> store) {
   std::string error;
   std::optional<CheckKey> key = checkKeyOf(options, error);
   if (!key) {
@@ -127,14 +156,16 @@ int runCheckCommand(const ServiceOptions& options, PoolStore& store) {
   }
   std::optional<IpRegionDb> regions = openRegions(options);
   stopOnSignals();
-  return runCheck(store, checkSettings(options, std::move(*key), regions), stdout, stderr, &stopRequested);
+  CheckSettings settings = checkSettings(options, std::move(*key), regions);
+  if (options.forever) return runWorker(options, std::move(store), std::move(settings));
+  return runCheck(*store, std::move(settings), stdout, stderr, &stopRequested, options.leaseMs);
 }
 
 int serve(const ServiceOptions& options, const std::string& dbPath) {
   std::string error;
   std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error, storeSettings(options));
   if (!store) {
-    std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
+    std::fprintf(stderr, "quorvelip-service: %s: %s\n", maskedTarget(dbPath).c_str(), error.c_str());
     return 1;
   }
   // The shipped sample pool fills the empty default store, so a first start serves what it always
@@ -168,7 +199,9 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
   keeping.checking = !options.checkUrl.empty();
   keeping.check = checkSettings(options, key.value_or(CheckKey{}), regions);
   keeping.recheckEverySeconds = options.recheckEverySeconds;
+  keeping.leaseMs = options.leaseMs;
   std::size_t stored = store->count();
+  std::string storeName = store->name();
   SnapshotHolder snapshot;
   PoolKeeper keeper(std::move(store), keeping, snapshot);
   keeper.publish();
@@ -206,7 +239,7 @@ int serve(const ServiceOptions& options, const std::string& dbPath) {
                            : ", checking nothing: no --check-url";
   // Scripts wait for this line before they send queries.
   std::printf("quorvelip-service: %zu entries served of %zu in %s, %s; listening on http://%s:%d\n",
-              snapshot.get()->served.size(), stored, dbPath.c_str(), mode.c_str(), options.listen.c_str(), port);
+              snapshot.get()->served.size(), stored, storeName.c_str(), mode.c_str(), options.listen.c_str(), port);
   std::fflush(stdout);
   if (keeping.checking || dbPath != ":memory:") keeper.start();
   // Returns once a stop signal's answers in flight are done; the keeper then stops as it goes out of scope.
@@ -253,14 +286,14 @@ int main(int argc, char** argv) try {
   std::string error;
   std::unique_ptr<PoolStore> store = PoolStore::open(dbPath, error, storeSettings(*options));
   if (!store) {
-    std::fprintf(stderr, "quorvelip-service: %s: %s\n", dbPath.c_str(), error.c_str());
+    std::fprintf(stderr, "quorvelip-service: %s: %s\n", maskedTarget(dbPath).c_str(), error.c_str());
     return 1;
   }
   if (options->command == ServiceCommand::import) {
     std::optional<IpRegionDb> regions = openRegions(*options);
     return runImport(*store, options->sources, regions ? &*regions : nullptr, stdout, stderr, {options->allowPrivate});
   }
-  return runCheckCommand(*options, *store);
+  return runCheckCommand(*options, std::move(store));
 } catch (const StoreError& failure) {
   // A store call without a report of its own failed: said here, never left half done in silence.
   std::fprintf(stderr, "quorvelip-service: the store failed: %s\n", failure.what());

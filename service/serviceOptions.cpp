@@ -42,7 +42,8 @@ bool takesOption(ServiceCommand command, std::string_view option) {
       return option == "--ip-db" || option == "--allow-private" || option == "--max-entries";
     case ServiceCommand::check:
       return option == "--check-url" || option == "--check-key" || option == "--parallel" || option == "--timeout" ||
-             option == "--connect-timeout" || option == "--recheck-every" || option == "--ip-db";
+             option == "--connect-timeout" || option == "--recheck-every" || option == "--ip-db" ||
+             option == "--lease" || option == "--forever";
   }
   return false;
 }
@@ -82,9 +83,15 @@ bool setOption(ServiceOptions& options, std::string_view option, std::string_vie
     return true;
   }
   if (option == "--timeout" || option == "--connect-timeout" || option == "--recheck-every" ||
-      option == "--head-timeout" || option == "--idle-timeout") {
+      option == "--head-timeout" || option == "--idle-timeout" || option == "--lease") {
     std::optional<std::int64_t> duration = parseDuration(value);
     if (!duration) return false;
+    if (option == "--lease") {
+      // Renewed three times a lease: under a second it would be little but renewals.
+      if (*duration < 1000 || *duration > kMaxTimeoutMs) return false;
+      options.leaseMs = *duration;
+      return true;
+    }
     if (option == "--recheck-every") {
       options.recheckEverySeconds = (*duration + 999) / 1000;
       return true;
@@ -162,6 +169,9 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
     } else if (argument == "--allow-private") {
       if (!takesOption(options.command, argument)) return std::nullopt;
       options.allowPrivate = true;
+    } else if (argument == "--forever") {
+      if (options.command != ServiceCommand::check) return std::nullopt;
+      options.forever = true;
     } else if (argument.starts_with("-")) {
       if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
       if (!setOption(options, argument, arguments[++at], why)) return std::nullopt;

@@ -5,9 +5,11 @@
 //                     [--recheck-every T] [--allow-private] [--max-entries N]
 //                     [--head-timeout T] [--idle-timeout T] [--max-head-bytes N] [--max-url-bytes N]
 //                     [--max-per-client N] [--max-connections N] [--threads N] [--allow CIDR[,CIDR...]]
+//                     [--lease T]
 //   quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...
 //   quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]
-//                           [--connect-timeout T] [--recheck-every T] [--ip-db FILE]
+//                           [--connect-timeout T] [--recheck-every T] [--ip-db FILE] [--forever] [--lease T]
+// --db FILE is a SQLite file or a postgresql:// URI.
 // Durations T: a number with "ms", "s", "m" or "h" (plain numbers are seconds).
 #include <cstddef>
 #include <cstdint>
@@ -47,6 +49,8 @@ struct ServiceOptions {
   std::string allow;        // every --allow given, joined by commas
   bool allowGiven = false;
   ClientGate gate;                   // who may ask: the host itself and the networks of --allow
+  std::int64_t leaseMs = 60000;      // how long a claimed entry stays a worker's without a renewal
+  bool forever = false;              // check: keep checking what falls due, as a worker
   std::vector<std::string> sources;  // import
   bool help = false;
 };
@@ -55,10 +59,12 @@ inline constexpr char kServiceUsage[] =
     "usage: quorvelip-service [OPTIONS]                 serve the pool over HTTP\n"
     "       quorvelip-service import [--db FILE] [--ip-db FILE] [--allow-private] [--max-entries N] SOURCE...\n"
     "       quorvelip-service check [--db FILE] --check-url URL [--check-key FILE] [--parallel N] [--timeout T]\n"
-    "                               [--connect-timeout T] [--recheck-every T] [--ip-db FILE]\n"
+    "                               [--connect-timeout T] [--recheck-every T] [--ip-db FILE] [--forever]\n"
+    "                               [--lease T]\n"
     "  --listen ADDR      address to listen on (default 127.0.0.1)\n"
     "  --port N           port (default: the port of the program's service address; 0: any free port)\n"
-    "  --db FILE          the pool's database (default: quorvelip.db beside the executable)\n"
+    "  --db FILE|URI      the pool's SQLite file (default: quorvelip.db beside the executable) or\n"
+    "                     a shared PostgreSQL database: postgresql://[user[:password]@]host[:port]/dbname\n"
     "  --pool FILE        import this pool file at start (alone: serve it from memory, as before)\n"
     "  --ip-db FILE       region database, for entries and proxies' exits (default: ip2region.db beside the\n"
     "                     executable or in data/)\n"
@@ -80,6 +86,8 @@ inline constexpr char kServiceUsage[] =
     "  --threads N        event loops serving HTTP, 1 to 16 (default: one per core)\n"
     "  --allow CIDRS      who may ask besides 127.0.0.1 and ::1: IPv4 and IPv6 networks or addresses,\n"
     "                     comma-separated; needed to --listen beyond loopback\n"
+    "  --lease T          how long claimed entries stay this worker's without a renewal (default 60s)\n"
+    "  --forever          (check) keep checking what falls due, beside any number of other workers\n"
     "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.

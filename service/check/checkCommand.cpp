@@ -1,5 +1,6 @@
 #include "service/check/checkCommand.h"
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -45,10 +46,10 @@ void printOutcome(std::FILE* out, const SettledCheck& check) {
 }  // namespace
 
 int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out, std::FILE* err,
-             const std::atomic<bool>* stop) {
+             const std::atomic<bool>* stop, std::int64_t leaseMs) {
   auto started = std::chrono::steady_clock::now();
-  // Everything checked at or before now is due: the whole store.
-  std::vector<DueProxy> everything = store.due(std::time(nullptr), 0);
+  // Everything checked at or before now is due: the whole store, less what other workers hold.
+  std::vector<DueProxy> everything = store.claimDue(std::time(nullptr), 0, SIZE_MAX, leaseMs);
   Tally tally;  // the writer thread's, read here once it is joined
   CheckWriter writer(
       [&store](const std::vector<CheckRecord>& records, std::string& error) {
@@ -70,9 +71,19 @@ int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out, st
 
   std::atomic<bool> checking{true};
   std::thread writing([&] {
+    auto renewed = std::chrono::steady_clock::now();
     while (checking) {
       writer.waitForWork(250);
       writer.write();
+      // The round's entries stay this worker's while it runs: renewed three times a lease.
+      if (auto now = std::chrono::steady_clock::now(); now >= renewed + std::chrono::milliseconds(leaseMs / 3)) {
+        renewed = now;
+        std::size_t held = 0;
+        std::string error;
+        if (!store.renewLeases(leaseMs, held, error)) {
+          std::fprintf(err, "quorvelip-service: leases not renewed: %s\n", error.c_str());
+        }
+      }
     }
   });
   RoundResult round = runCheckRound(everything, settings, writer, stop);
@@ -80,6 +91,10 @@ int runCheck(PoolStore& store, const CheckSettings& settings, std::FILE* out, st
   writer.wake();
   writing.join();
   std::size_t unwritten = writer.flush(kLastWritesMs);
+  // What was claimed and not checked (a stop) is due again for the others now, not when the lease ends.
+  if (std::string error; !store.releaseAllLeases(error)) {
+    std::fprintf(err, "quorvelip-service: leases not given back (they run out by themselves): %s\n", error.c_str());
+  }
 
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   bool stopped = stop && *stop;

@@ -10,19 +10,13 @@ namespace {
 
 constexpr int kTurnMs = 100;                  // the store thread's pace while nothing happens
 constexpr int kPublishEveryMs = 1000;         // one snapshot rebuild a second at most
-constexpr int kVersionEveryMs = 1000;         // how often to look for commits of another process
+constexpr int kVersionEveryMs = 250;          // how often to look for commits of another process
 constexpr int kLookEveryMs = 500;             // how often to look for due entries while idle
 constexpr std::int64_t kDueAheadSeconds = 5;  // a round takes what falls due this soon too
 constexpr int kShortageWaitMs = 5000;         // after a round with checks not made for want of descriptors
 constexpr int kLastWritesMs = 5000;           // what a refusing store gets at the end
 constexpr int kMaxBackOffMs = 60000;
-
-// Live entries only once the store holds a check result — this keeper's, a `check` run's, another
-// server's on the same file — and every entry while nothing in it was ever checked, whatever the options:
-// a fresh import or the sample pool is served as it stands, a checked pool never falls back to its dead.
-bool anyChecked(const std::vector<StoredProxy>& proxies) {
-  return std::any_of(proxies.begin(), proxies.end(), [](const StoredProxy& proxy) { return proxy.lastChecked != 0; });
-}
+constexpr int kSayAgainMs = 60000;  // a lasting trouble is said again this often
 
 std::chrono::milliseconds backOff(int failures) {
   return std::chrono::milliseconds(std::min(kMaxBackOffMs, 1000 << std::min(failures, 6)));
@@ -75,15 +69,22 @@ void PoolKeeper::report(const std::string& message) {
 }
 
 void PoolKeeper::reportOnce(const std::string& message) {
-  if (message == lastReport_) return;
+  Clock::time_point now = Clock::now();
+  if (message == lastReport_ && now < lastReportAt_ + std::chrono::milliseconds(kSayAgainMs)) return;
   lastReport_ = message;
+  lastReportAt_ = now;
   report(message);
 }
 
 void PoolKeeper::publishNow() {
   seenVersion_ = store_->dataVersion();
-  std::vector<StoredProxy> proxies = store_->all();
-  std::shared_ptr<PoolSnapshot> snapshot = buildSnapshot(proxies, anyChecked(proxies));
+  publishedAt_ = Clock::now();
+  dirty_ = false;
+  if (!settings_.serving) return;
+  // Live entries only once the store holds a check result — this keeper's, a worker's, another server's
+  // on the same store — and every entry while nothing in it was ever checked, whatever the options: a
+  // fresh import or the sample pool is served as it stands, a checked pool never falls back to its dead.
+  std::shared_ptr<PoolSnapshot> snapshot = snapshotOfStore(*store_, store_->holdsCheckResults());
   snapshot->rounds = rounds_;
   snapshot->lastRound = lastRound_;
   for (std::int64_t finishedAt : unchartedRounds_) history_.push_back({finishedAt, snapshot->total.live});
@@ -94,8 +95,6 @@ void PoolKeeper::publishNow() {
   snapshot->history = history_;
   snapshot_.set(std::move(snapshot));
   ++built_;
-  publishedAt_ = Clock::now();
-  dirty_ = false;
 }
 
 // Nothing the store thread meets ends the process: it is told once, the thread backs off and goes on,
@@ -108,10 +107,17 @@ void PoolKeeper::storeLoop() {
     try {
       storeTurn();
       failures = 0;
+      if (troubled_) {
+        troubled_ = false;
+        lastReport_.clear();
+        report("the store answers again");
+      }
     } catch (const std::exception& failure) {
+      troubled_ = true;  // its end is said once the store answers again
       reportOnce(std::string("keeping the pool: ") + failure.what());
       writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
     } catch (...) {
+      troubled_ = true;
       reportOnce("keeping the pool: unknown failure");
       writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
     }
@@ -122,6 +128,11 @@ void PoolKeeper::storeLoop() {
     }
   } catch (...) {
     report("check outcomes not written: the last writes failed");
+  }
+  // What this worker claimed and did not check is due again for the others now, not when the lease ends.
+  if (settings_.checking) {
+    std::string error;
+    if (!store_->releaseAllLeases(error)) report("leases not given back (they run out by themselves): " + error);
   }
 }
 
@@ -136,7 +147,9 @@ void PoolKeeper::storeTurn() {
     unchartedRounds_.push_back(lastRound_.finishedAt);
     toCount_.reset();
     dirty_ = true;
+    if (settings_.onRound) settings_.onRound(lastRound_);
   }
+  renewLeases(now);
   if (now >= versionSeenAt_ + std::chrono::milliseconds(kVersionEveryMs)) {
     versionSeenAt_ = now;
     if (store_->dataVersion() != seenVersion_) dirty_ = true;  // another process committed: an import
@@ -150,10 +163,36 @@ void PoolKeeper::storeTurn() {
 }
 
 void PoolKeeper::settle(const std::vector<SettledCheck>& settled) {
+  std::vector<std::int64_t> unchecked;
   for (const SettledCheck& check : settled) {
     inHand_.erase(check.proxy.id);
-    if (isVerdict(check.outcome.verdict)) dirty_ = true;
+    if (isVerdict(check.outcome.verdict)) {
+      dirty_ = true;
+    } else {
+      unchecked.push_back(check.proxy.id);
+    }
   }
+  release(unchecked);  // written outcomes released their own
+}
+
+// Entries claimed and not checked after all are given back at once; should the store refuse, their
+// leases run out by themselves.
+void PoolKeeper::release(const std::vector<std::int64_t>& ids) {
+  std::string error;
+  if (!ids.empty() && !store_->releaseLeases(ids, error)) reportOnce("leases not given back: " + error);
+}
+
+// While entries are in hand (checked, or their outcomes waiting), their leases are renewed three times
+// a lease, so no other worker takes them.
+void PoolKeeper::renewLeases(Clock::time_point now) {
+  if (inHand_.empty() || now < renewedAt_ + std::chrono::milliseconds(settings_.leaseMs / 3)) return;
+  renewedAt_ = now;
+  store_->renewLeases(settings_.leaseMs);
+}
+
+std::size_t PoolKeeper::claimMost() const {
+  if (settings_.claimMost > 0) return settings_.claimMost;
+  return std::max<std::size_t>(256, settings_.check.parallel * 4);
 }
 
 void PoolKeeper::takeEndedRound() {
@@ -164,6 +203,7 @@ void PoolKeeper::takeEndedRound() {
   }
   if (!ended) return;
   for (std::int64_t id : ended->unfinished) inHand_.erase(id);
+  release(ended->unfinished);
   if (!ended->failure.empty()) {
     reportOnce("check round failed: " + ended->failure);
     return;  // not a round that counts; its outcomes, if any, are written all the same
@@ -177,8 +217,10 @@ void PoolKeeper::takeEndedRound() {
   toCount_ = std::move(ended);
 }
 
-// Everything due now or within the next few seconds, as one round: entries falling due at scattered
-// times are checked together, not in a trickle of small rounds each followed by a rebuild.
+// What is due now or within the next few seconds, claimed as one round: entries falling due at
+// scattered times are checked together, not in a trickle of small rounds each followed by a rebuild. A
+// round is at most claimMost() entries, so workers sharing the store share the work; after a full one
+// the next is claimed at once.
 void PoolKeeper::handOutRound() {
   {
     std::lock_guard lock(mutex_);
@@ -189,7 +231,9 @@ void PoolKeeper::handOutRound() {
   std::int64_t ahead = std::min(kDueAheadSeconds, every / 4);
   std::optional<std::int64_t> next = store_->nextDue(every);
   if (!next || *next > now + ahead) return;
-  std::vector<DueProxy> due = store_->due(now + ahead, every);
+  std::vector<DueProxy> due = store_->claimDue(now + ahead, every, claimMost(), settings_.leaseMs);
+  renewedAt_ = Clock::now();
+  if (due.size() == claimMost()) nextLook_ = renewedAt_;
   std::erase_if(due, [this](const DueProxy& proxy) { return inHand_.contains(proxy.id); });
   if (due.empty()) return;
   for (const DueProxy& proxy : due) inHand_.insert(proxy.id);

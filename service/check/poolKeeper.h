@@ -1,10 +1,12 @@
 #pragma once
 // The server's background work: keeps the served snapshot in step with the store (after imports by
-// another process, after check outcomes) and, with a check URL, checks the entries that fall due.
+// another process, after outcomes written by any worker) and, with a check URL, checks the entries that
+// fall due: a front-end with a worker inside. `check --forever` is the same worker without the snapshot.
 // Two threads. The checking thread does nothing but the network (checkRound.h). The store thread owns
-// the store and does the rest: it commits the outcomes in batches (checkWriter.h), hands the checking
-// thread everything falling due within the next few seconds as one round, and rebuilds the snapshot
-// at most once a second. Requests only ever read the snapshot.
+// the store and does the rest: it commits the outcomes in batches (checkWriter.h), claims a batch of
+// what falls due within the next few seconds under a lease and hands it to the checking thread as one
+// round, renews the lease while the round is out, gives back what it did not check, and rebuilds the
+// snapshot at most once a second. Requests only ever read the snapshot.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -25,9 +27,14 @@
 #include "service/store/poolStore.h"
 
 struct KeeperSettings {
-  bool checking = false;  // check the entries (what is served follows the store: see publish)
+  bool checking = false;  // check the entries that fall due (what is served follows the store: see publish)
+  bool serving = true;    // keep the snapshot; a worker alone does not
   CheckSettings check;
   std::int64_t recheckEverySeconds = 600;
+  std::int64_t leaseMs = 60000;  // how long a claimed entry stays ours without a renewal
+  std::size_t claimMost = 0;     // entries claimed at once; 0: four times check.parallel, at least 256
+  // Each round once all its outcomes are written, on the store thread.
+  std::function<void(const RoundFigures&)> onRound;
   // Where the keeper's own troubles go (a store refusing outcomes, a failed round), each said once,
   // a lasting one again at most once a minute. Empty: standard error.
   std::function<void(const std::string&)> report;
@@ -62,6 +69,9 @@ class PoolKeeper {
   void publishNow();
   void report(const std::string& message);
   void reportOnce(const std::string& message);
+  void renewLeases(Clock::time_point now);
+  void release(const std::vector<std::int64_t>& ids);
+  std::size_t claimMost() const;
 
   std::unique_ptr<PoolStore> store_;
   KeeperSettings settings_;
@@ -94,7 +104,10 @@ class PoolKeeper {
   Clock::time_point publishedAt_;
   Clock::time_point versionSeenAt_;
   Clock::time_point nextLook_;  // when to look for due entries again
+  Clock::time_point renewedAt_;
   std::string lastReport_;
+  Clock::time_point lastReportAt_;
+  bool troubled_ = false;  // a turn failed on the store: its end is said once
 
   std::thread storeThread_;
   std::thread checkThread_;

@@ -50,48 +50,81 @@ std::vector<HealthCount> largestFirst(std::map<std::string, HealthCount>& counts
 
 }  // namespace
 
-std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked) {
-  auto snapshot = std::make_shared<PoolSnapshot>();
-  snapshot->checked = checked;
+struct SnapshotBuilder::State {
+  std::shared_ptr<PoolSnapshot> snapshot = std::make_shared<PoolSnapshot>();
   std::map<std::string, HealthCount> byRegion;
   std::map<std::string, HealthCount> byCarrier;
-  std::vector<std::size_t> order;
-  for (std::size_t at = 0; at < proxies.size(); ++at) {
-    const StoredProxy& proxy = proxies[at];
-    count(snapshot->total, proxy);
-    count(byRegion[proxy.province], proxy);
-    count(byCarrier[proxy.carrier], proxy);
-    if (!checked || proxy.aliveAtLastCheck()) order.push_back(at);
-    if (proxy.aliveAtLastCheck()) {
-      for (std::size_t bit = 0; bit < kProtocols.size(); ++bit) {
-        if (proxy.protocols & kProtocols[bit]) ++snapshot->liveByProtocol[bit];
-      }
-      ++snapshot->liveByAnonymity[static_cast<std::size_t>(proxy.anonymity)];
-    }
-  }
-  snapshot->byRegion = largestFirst(byRegion);
-  snapshot->byCarrier = largestFirst(byCarrier);
-  if (checked) {
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t a, std::size_t b) { return proxies[a].latencyMs < proxies[b].latencyMs; });
-  }
-
   GbkCache gbk;
-  snapshot->served.reserve(order.size());
-  snapshot->facts.reserve(order.size());
-  for (std::size_t at : order) {
-    const StoredProxy& proxy = proxies[at];
-    const std::optional<Text>& province = gbk(proxy.province);
-    const std::optional<Text>& city = gbk(proxy.city);
-    const std::optional<Text>& carrier = gbk(proxy.carrier);
-    snapshot->facts.push_back({proxy.address, proxy.port, proxy.province, proxy.city, proxy.carrier, proxy.latencyMs,
-                               proxy.lastAlive, proxy.protocols, proxy.anonymity, proxy.exit, proxy.username,
-                               proxy.password});
-    // The program's page lists what its users set as an HTTP proxy; checked entries that work only as
-    // another kind are for the JSON answer alone.
-    if (checked && !(proxy.protocols & kHttp)) continue;
-    if (!province || !city || !carrier) continue;
-    snapshot->served.push_back({proxy.address, proxy.port, *province, *carrier, *city});
+  // Served entries in insertion order; the program's page leaves out some of the JSON answer's.
+  std::vector<std::uint32_t> latency;  // of each of facts, to sort checked ones fastest first
+  std::vector<std::optional<PoolEntry>> served;
+};
+
+SnapshotBuilder::SnapshotBuilder(bool checked) : state_(std::make_unique<State>()) {
+  state_->snapshot->checked = checked;
+}
+
+SnapshotBuilder::~SnapshotBuilder() = default;
+
+void SnapshotBuilder::add(const StoredProxy& proxy) {
+  State& state = *state_;
+  PoolSnapshot& snapshot = *state.snapshot;
+  count(snapshot.total, proxy);
+  count(state.byRegion[proxy.province], proxy);
+  count(state.byCarrier[proxy.carrier], proxy);
+  if (proxy.aliveAtLastCheck()) {
+    for (std::size_t bit = 0; bit < kProtocols.size(); ++bit) {
+      if (proxy.protocols & kProtocols[bit]) ++snapshot.liveByProtocol[bit];
+    }
+    ++snapshot.liveByAnonymity[static_cast<std::size_t>(proxy.anonymity)];
   }
-  return snapshot;
+  if (snapshot.checked && !proxy.aliveAtLastCheck()) return;
+  snapshot.facts.push_back({proxy.address, proxy.port, proxy.province, proxy.city, proxy.carrier, proxy.latencyMs,
+                            proxy.lastAlive, proxy.protocols, proxy.anonymity, proxy.exit, proxy.username,
+                            proxy.password});
+  state.latency.push_back(proxy.latencyMs);
+  const std::optional<Text>& province = state.gbk(proxy.province);
+  const std::optional<Text>& city = state.gbk(proxy.city);
+  const std::optional<Text>& carrier = state.gbk(proxy.carrier);
+  // The program's page lists what its users set as an HTTP proxy; checked entries that work only as
+  // another kind are for the JSON answer alone.
+  if ((snapshot.checked && !(proxy.protocols & kHttp)) || !province || !city || !carrier) {
+    state.served.emplace_back();
+  } else {
+    state.served.push_back(PoolEntry{proxy.address, proxy.port, *province, *carrier, *city});
+  }
+}
+
+std::shared_ptr<PoolSnapshot> SnapshotBuilder::finish() {
+  State& state = *state_;
+  PoolSnapshot& snapshot = *state.snapshot;
+  snapshot.byRegion = largestFirst(state.byRegion);
+  snapshot.byCarrier = largestFirst(state.byCarrier);
+  std::vector<std::size_t> order(snapshot.facts.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  if (snapshot.checked) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return state.latency[a] < state.latency[b]; });
+  }
+  std::vector<ServedFacts> facts;
+  facts.reserve(order.size());
+  snapshot.served.reserve(order.size());
+  for (std::size_t at : order) {
+    facts.push_back(std::move(snapshot.facts[at]));
+    if (state.served[at]) snapshot.served.push_back(std::move(*state.served[at]));
+  }
+  snapshot.facts = std::move(facts);
+  return std::move(state.snapshot);
+}
+
+std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked) {
+  SnapshotBuilder builder(checked);
+  for (const StoredProxy& proxy : proxies) builder.add(proxy);
+  return builder.finish();
+}
+
+std::shared_ptr<PoolSnapshot> snapshotOfStore(PoolStore& store, bool checked) {
+  SnapshotBuilder builder(checked);
+  store.scan([&](const StoredProxy& proxy) { builder.add(proxy); });
+  return builder.finish();
 }

@@ -67,6 +67,25 @@ struct PoolSnapshot {
 // answer, UTF-8) keeps them.
 std::shared_ptr<PoolSnapshot> buildSnapshot(const std::vector<StoredProxy>& proxies, bool checked);
 
+// The same, fed one entry at a time in insertion order (as PoolStore::scan hands them over): only what
+// is served is kept, so a million entries are read without a copy of the store in memory.
+class SnapshotBuilder {
+ public:
+  explicit SnapshotBuilder(bool checked);
+  ~SnapshotBuilder();
+  SnapshotBuilder(const SnapshotBuilder&) = delete;
+  SnapshotBuilder& operator=(const SnapshotBuilder&) = delete;
+  void add(const StoredProxy& proxy);
+  std::shared_ptr<PoolSnapshot> finish();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// A snapshot of the store as it is, read in one pass (as buildSnapshot). Throws StoreError.
+std::shared_ptr<PoolSnapshot> snapshotOfStore(PoolStore& store, bool checked);
+
 // The current snapshot, swapped in whole; reading it takes a lock only to copy the pointer.
 class SnapshotHolder {
  public:

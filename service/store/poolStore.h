@@ -1,7 +1,8 @@
 #pragma once
-// The durable proxy pool: one SQLite file in WAL mode, so readers (the one-shot commands, the
-// server's snapshot rebuilds) never wait on the checker's writes. Texts are UTF-8. Times are Unix
-// seconds, 0 for "never".
+// The durable proxy pool, behind one interface with two engines: a SQLite file (sqliteStore.*, the
+// embedded default) or a PostgreSQL database that any number of workers and front-ends share
+// (postgresStore.*). The same layout on both (storeLayout.h). Texts are UTF-8. Times are Unix seconds,
+// 0 for "never".
 //
 // Failures: every call comes in a checked form, `[[nodiscard]] bool …(…, std::string& error)`, false
 // with the store's message in `error` ("database or disk is full", "store busy: another process
@@ -11,11 +12,11 @@
 //
 // A write waits for another writer once, at the start of its transaction, at most the busy timeout;
 // nothing after that start waits.
-#include <sqlite3.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,7 @@ struct StoredProxy {
   std::int64_t probedAt = 0;        // when every protocol was last tried
   Anonymity anonymity = Anonymity::unknown;
   ExitFacts exit;
+  std::int64_t checks = 0;  // outcomes ever written for it
 
   // Alive at its last check (a success resets the failure count).
   bool aliveAtLastCheck() const { return lastChecked != 0 && failures == 0; }
@@ -110,14 +112,37 @@ struct StoreSettings {
   std::size_t maxEntries = 5'000'000;  // an add that would take the store past this is refused whole
 };
 
+// One source's entries on their way into the store, in one transaction, as each engine writes them
+// (handed over in chunks). Nothing is written until commit(); an import dropped uncommitted (or whose
+// commit failed) wrote nothing.
+class StoreImport {
+ public:
+  virtual ~StoreImport() = default;
+  virtual void add(const std::vector<NewProxy>& chunk) = 0;
+  // Duplicates inside the source merge too; refused whole when the new entries would take the store
+  // past `maxEntries`.
+  virtual MergeCounts commit() = 0;
+};
+
+// Shared checking. A worker claims due entries under a lease (its owner name and a deadline on the
+// store's own clock), renews the lease while it checks them, and a written outcome releases that
+// entry's lease. An entry leased by another worker is not due for anyone else until the lease runs out:
+// a worker that dies loses only its checks in flight.
 class PoolStore {
  public:
-  // Opens or creates the file (":memory:" for a private store); empty with `error` set on failure. A
-  // file that fails SQLite's quick check is refused ("the store is damaged: …"), never read in part.
-  static std::unique_ptr<PoolStore> open(const std::string& path, std::string& error, StoreSettings settings = {});
-  ~PoolStore();
+  // Opens or creates the store: a SQLite file (":memory:" for a private one), or a PostgreSQL database
+  // named by a postgresql:// (or postgres://) URI, given to libpq as it is. Brings an older layout up to
+  // date; empty with `error` set on failure (a newer layout, a damaged file, an unreachable server). The
+  // error never holds the URI's password.
+  static std::unique_ptr<PoolStore> open(const std::string& target, std::string& error, StoreSettings settings = {});
+  virtual ~PoolStore();
   PoolStore(const PoolStore&) = delete;
   PoolStore& operator=(const PoolStore&) = delete;
+
+  // The store as messages name it: the file, or the URI with its password masked.
+  const std::string& name() const { return name_; }
+  // This connection's name on leases: host, process and a random part.
+  const std::string& owner() const { return owner_; }
 
   // One transaction for the whole batch. Duplicates inside the batch merge too. Refused whole when the
   // new entries would take the store past `maxEntries`.
@@ -128,10 +153,16 @@ class PoolStore {
   // Every entry, in insertion order.
   [[nodiscard]] bool all(std::vector<StoredProxy>& proxies, std::string& error);
   std::vector<StoredProxy> all();
+  // Every entry in insertion order, one at a time, read in pieces from one consistent view: `visit` is
+  // handed the same object again and again, so a million entries cost no million allocations.
+  [[nodiscard]] bool scan(const std::function<void(const StoredProxy&)>& visit, std::string& error);
+  void scan(const std::function<void(const StoredProxy&)>& visit);
   [[nodiscard]] bool count(std::size_t& entries, std::string& error);
   std::size_t count();
+  // Whether any entry was ever checked. Throws StoreError.
+  bool holdsCheckResults();
 
-  // Entries never checked or last checked at least `everySeconds` before `now`.
+  // Entries never checked or last checked at least `everySeconds` before `now`, leased or not.
   [[nodiscard]] bool due(std::int64_t now, std::int64_t everySeconds, std::vector<DueProxy>& proxies,
                          std::string& error);
   std::vector<DueProxy> due(std::int64_t now, std::int64_t everySeconds);
@@ -139,20 +170,58 @@ class PoolStore {
   [[nodiscard]] bool nextDue(std::int64_t everySeconds, std::optional<std::int64_t>& next, std::string& error);
   std::optional<std::int64_t> nextDue(std::int64_t everySeconds);
 
-  // Every record in one transaction: all written, or none.
+  // Leases up to `most` entries that are due as due() says and leased by no one (or whose lease ran
+  // out), oldest check first, for `leaseMs` from now on the store's clock; one transaction.
+  [[nodiscard]] bool claimDue(std::int64_t now, std::int64_t everySeconds, std::size_t most, std::int64_t leaseMs,
+                              std::vector<DueProxy>& proxies, std::string& error);
+  std::vector<DueProxy> claimDue(std::int64_t now, std::int64_t everySeconds, std::size_t most, std::int64_t leaseMs);
+  // Moves every lease this connection holds to `leaseMs` from now; how many it holds.
+  [[nodiscard]] bool renewLeases(std::int64_t leaseMs, std::size_t& held, std::string& error);
+  std::size_t renewLeases(std::int64_t leaseMs);
+  // Gives these entries' leases up (entries not checked after all), or every lease this connection holds.
+  [[nodiscard]] bool releaseLeases(const std::vector<std::int64_t>& ids, std::string& error);
+  void releaseLeases(const std::vector<std::int64_t>& ids);
+  [[nodiscard]] bool releaseAllLeases(std::string& error);
+  void releaseAllLeases();
+
+  // Every record in one transaction: all written, or none. Each releases its entry's lease when this
+  // connection holds it (a lease that passed to another worker stays theirs).
   [[nodiscard]] bool recordChecks(const std::vector<CheckRecord>& records, std::string& error);
   // One check's outcome in a transaction of its own (a batch of one).
   [[nodiscard]] bool recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now,
                                  std::string& error);
   void recordCheck(std::int64_t id, bool alive, std::uint32_t latencyMs, std::int64_t now);
 
-  // Changes whenever another connection commits to the file (SQLite's data_version).
+  // Changes whenever another connection commits entries or outcomes (SQLite's data_version; on
+  // PostgreSQL the notifications of other connections, or a change counter where those cannot be had),
+  // and after the connection was made again. Cheap: looked at several times a second.
   [[nodiscard]] bool dataVersion(std::int64_t& version, std::string& error);
   std::int64_t dataVersion();
 
+ protected:
+  PoolStore(std::string name, StoreSettings settings);
+  const StoreSettings& settings() const { return settings_; }
+  // The cap's refusal.
+  StoreError overCap(std::size_t held, std::size_t added) const;
+
+  // Each engine's work; every one throws StoreError on failure, its transaction rolled back.
+  virtual std::unique_ptr<StoreImport> startImport(std::string_view source, std::int64_t now) = 0;
+  virtual void readAll(const std::function<void(const StoredProxy&)>& visit) = 0;
+  virtual std::size_t countRows() = 0;
+  virtual bool anyChecked() = 0;
+  virtual std::vector<DueProxy> readDue(std::int64_t now, std::int64_t everySeconds) = 0;
+  virtual std::optional<std::int64_t> earliestDue(std::int64_t everySeconds) = 0;
+  virtual std::vector<DueProxy> leaseDue(std::int64_t now, std::int64_t everySeconds, std::size_t most,
+                                         std::int64_t leaseMs) = 0;
+  virtual std::size_t extendLeases(std::int64_t leaseMs) = 0;
+  virtual void dropLeases(const std::vector<std::int64_t>* ids) = 0;  // null: every one held
+  virtual void writeChecks(const std::vector<CheckRecord>& records) = 0;
+  virtual std::int64_t changes() = 0;
+
  private:
-  PoolStore(sqlite3* db, StoreSettings settings) : db_(db), settings_(settings) {}
-  void writeChecks(const std::vector<CheckRecord>& records);
-  sqlite3* db_;
+  // One call at a time: the keeper's threads and the check command share a connection.
+  std::recursive_mutex mutex_;
+  std::string name_;
+  std::string owner_;
   StoreSettings settings_;
 };

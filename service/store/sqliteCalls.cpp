@@ -48,6 +48,13 @@ std::string Statement::text(int column) {
                : std::string();
 }
 
+std::string_view Statement::view(int column) {
+  const unsigned char* value = sqlite3_column_text(statement_, column);
+  if (!value && sqlite3_errcode(db_) == SQLITE_NOMEM) throw StoreError(storeMessage(db_, SQLITE_NOMEM));
+  return value ? std::string_view(reinterpret_cast<const char*>(value), sqlite3_column_bytes(statement_, column))
+               : std::string_view();
+}
+
 Transaction::Transaction(sqlite3* db) : db_(db) {
   execute(db_, "BEGIN IMMEDIATE");
 }

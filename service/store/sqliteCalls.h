@@ -35,6 +35,8 @@ class Statement {
   std::int64_t integer(int column) { return sqlite3_column_int64(statement_, column); }
   bool isNull(int column) { return sqlite3_column_type(statement_, column) == SQLITE_NULL; }
   std::string text(int column);
+  // The same without a copy, valid until the next step.
+  std::string_view view(int column);
 
  private:
   sqlite3* db_;

@@ -214,4 +214,23 @@ TEST(ServiceOptions, TakesAConnectTimeoutApartFromTheCheckTimeout) {
   EXPECT_FALSE(parseServiceOptions({"import", "--connect-timeout", "1s", "a.txt"}, ""));
 }
 
+TEST(ServiceOptions, TakesALeaseForWorkersAndForeverForTheCheckCommandOnly) {
+  std::optional<ServiceOptions> defaults = parseServiceOptions({}, "");
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->leaseMs, 60000);
+  EXPECT_FALSE(defaults->forever);
+  std::optional<ServiceOptions> worker =
+      parseServiceOptions({"check", "--forever", "--lease", "90s", "--db", "postgresql://u:p@127.0.0.1/pool",
+                           "--check-url", "http://127.0.0.1:9/check"},
+                          "");
+  ASSERT_TRUE(worker);
+  EXPECT_TRUE(worker->forever);
+  EXPECT_EQ(worker->leaseMs, 90000);
+  EXPECT_EQ(worker->db, "postgresql://u:p@127.0.0.1/pool");
+  EXPECT_EQ(parseServiceOptions({"--lease", "5s"}, "")->leaseMs, 5000) << "a front-end with a worker inside";
+  EXPECT_FALSE(parseServiceOptions({"--lease", "500ms"}, "")) << "under a second it would be all renewals";
+  EXPECT_FALSE(parseServiceOptions({"--forever"}, ""));
+  EXPECT_FALSE(parseServiceOptions({"import", "--lease", "5s", "a.txt"}, ""));
+}
+
 }  // namespace

@@ -216,9 +216,10 @@ TEST(CheckFaults, AnOutcomeTheStoreRefusesWaitsAndIsNotCheckedAgain) {
   std::string db = folder.file("pool.db");
   healthyPool(farm, db, 1, 0);
   RawConnection other(db);
-  ASSERT_EQ(
-      other.run("CREATE TRIGGER refuse BEFORE UPDATE ON proxies BEGIN SELECT RAISE(ABORT, 'checks refused'); END"),
-      SQLITE_OK);
+  // Outcomes refused, claims taken: a claim writes the lease alone.
+  ASSERT_EQ(other.run("CREATE TRIGGER refuse BEFORE UPDATE OF last_checked ON proxies BEGIN SELECT RAISE(ABORT, "
+                      "'checks refused'); END"),
+            SQLITE_OK);
   ServiceProcess server(serveCommand(db, target, 8), {.withErrors = true});
   ASSERT_NE(server.readLine().find("listening"), std::string::npos);
   std::vector<std::string> reports;

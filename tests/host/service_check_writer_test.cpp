@@ -198,12 +198,12 @@ TEST(CheckCommand, PrintsAnOutcomeOnlyOnceItIsCommitted) {
   CheckTargetServer target;
   FakeProxyFarm farm;
   std::string db = folder.file("pool.db");
-  std::vector<NewProxy> proxies = addToFarm(farm, {FakeKind::ownPage}, 20);
+  // Answers come late, so the store can be taken between the round's claim and its first outcome.
+  std::vector<NewProxy> proxies = addToFarm(farm, {FakeKind::ownPage, 800}, 20);
   std::unique_ptr<PoolStore> store = openStore(db);
   store->add(proxies, "farm", 0);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
 
   int ends[2];
   ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
@@ -216,7 +216,9 @@ TEST(CheckCommand, PrintsAnOutcomeOnlyOnceItIsCommitted) {
   std::thread check([&] { status = runCheck(*store, settings, out, quiet); });
 
   waitUntil([&] { return farm.accepted() == 20; });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the outcomes reach the writer
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  // Eight answers at a time, each 0.8 s late: all of them reach the writer.
+  std::this_thread::sleep_for(std::chrono::milliseconds(3000));
   pollfd readable{ends[0], POLLIN, 0};
   EXPECT_EQ(poll(&readable, 1, 0), 0) << "printed while the commit was held";
   EXPECT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);

@@ -107,19 +107,19 @@ TEST(PoolKeeper, RebuildsAtMostOnceASecondWhileOutcomesTrickleIn) {
 }
 
 // The destructor stops the round in flight (silent proxies are not waited for), then writes what
-// arrived: here the store is locked when it starts, and the outcomes wait for it rather than vanish.
+// arrived: here the store is locked when it starts (once the round was claimed, before any answer), and
+// the outcomes wait for it rather than vanish.
 TEST(PoolKeeper, StopsTheRoundThenWritesEveryOutcomeThatArrived) {
   TempFolder folder;
   CheckTargetServer target;
-  FakeProxyFarm farm;
+  FakeProxyFarm farm(16);
   std::string db = folder.file("pool.db");
   std::vector<CheckCandidate> candidates;
-  for (int i = 0; i < 10; ++i) candidates.push_back(farm.add({FakeKind::forward}, i, spread(45, i)));
+  for (int i = 0; i < 10; ++i) candidates.push_back(farm.add({FakeKind::forward, 200}, i, spread(45, i)));
   for (int i = 10; i < 14; ++i) candidates.push_back(farm.add({FakeKind::hold}, i, spread(45, i)));
   addCandidates(db, candidates);
   sqlite3* other = nullptr;
   ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
   SnapshotHolder snapshot;
   KeeperSettings settings = checking(target, 600);
   settings.check.timeoutMs = 30000;
@@ -129,7 +129,8 @@ TEST(PoolKeeper, StopsTheRoundThenWritesEveryOutcomeThatArrived) {
   for (int waited = 0; farm.accepted() < 14 && waited < 3000; ++waited) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the ten answers reach the writer
+  ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the ten answers reach the writer
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);

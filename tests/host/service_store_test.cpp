@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "service/store/addressPolicy.h"
@@ -12,6 +13,7 @@
 #include "service/store/poolSnapshot.h"
 #include "service/store/poolStore.h"
 #include "service_testing.h"
+#include "storeEngines.h"
 
 namespace {
 
@@ -19,8 +21,11 @@ NewProxy proxy(const char* address, std::uint16_t port, std::string province = {
   return {address, port, std::move(province), "", std::move(carrier)};
 }
 
-TEST(ServiceStore, AddsNewEntriesAndMergesDuplicatesInsideAndAcrossBatches) {
-  std::unique_ptr<PoolStore> store = openStore(":memory:");
+class ServiceStore : public StoreOnEngine {};
+INSTANTIATE_TEST_SUITE_P(Engines, ServiceStore, testing::Values(Engine::sqlite, Engine::postgres), engineName);
+
+TEST_P(ServiceStore, AddsNewEntriesAndMergesDuplicatesInsideAndAcrossBatches) {
+  std::unique_ptr<PoolStore> store = fresh();
   MergeCounts first = store->add(
       {proxy("1.45.0.1", 80), proxy("1.45.0.2", 80), proxy("1.45.0.1", 80), proxy("1.45.0.1", 8080)}, "a.txt", 1000);
   EXPECT_EQ(first.added, 3u);
@@ -40,8 +45,8 @@ TEST(ServiceStore, AddsNewEntriesAndMergesDuplicatesInsideAndAcrossBatches) {
   EXPECT_EQ(store->count(), 4u);
 }
 
-TEST(ServiceStore, CountsConsecutiveFailuresAndSchedulesRechecks) {
-  std::unique_ptr<PoolStore> store = openStore(":memory:");
+TEST_P(ServiceStore, CountsConsecutiveFailuresAndSchedulesRechecks) {
+  std::unique_ptr<PoolStore> store = fresh();
   store->add({proxy("127.0.0.1", 1), proxy("127.0.0.1", 2), proxy("127.0.0.1", 3)}, "t", 0);
   EXPECT_FALSE(store->nextDue(600).value() > 1000) << "never checked: due at once";
   std::vector<DueProxy> due = store->due(1000, 600);
@@ -69,17 +74,16 @@ TEST(ServiceStore, CountsConsecutiveFailuresAndSchedulesRechecks) {
   EXPECT_EQ(later[0].id, due[0].id);
 }
 
-TEST(ServiceStore, AReopenedFileHoldsTheEntriesAndTheirCheckResults) {
-  TempFolder folder;
-  std::string path = folder.file("pool.db");
+TEST_P(ServiceStore, AReopenedStoreHoldsTheEntriesAndTheirCheckResults) {
+  std::string target = newTarget();
   std::int64_t id = 0;
   {
-    std::unique_ptr<PoolStore> store = openStore(path);
+    std::unique_ptr<PoolStore> store = open(target);
     store->add({proxy("1.45.0.9", 3128, utf8(u8"北京"), utf8(u8"联通"))}, "list.txt", 500);
     id = store->due(600, 60).at(0).id;
     store->recordCheck(id, true, 77, 600);
   }
-  std::unique_ptr<PoolStore> reopened = openStore(path);
+  std::unique_ptr<PoolStore> reopened = open(target);
   std::vector<StoredProxy> all = reopened->all();
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].id, id);
@@ -89,31 +93,43 @@ TEST(ServiceStore, AReopenedFileHoldsTheEntriesAndTheirCheckResults) {
   EXPECT_EQ(all[0].lastChecked, 600);
   EXPECT_TRUE(all[0].aliveAtLastCheck());
 
-  EXPECT_EQ(pragmaOf(path, "journal_mode"), "wal") << "so readers never wait on the writer";
+  if (!onPostgres()) {
+    EXPECT_EQ(pragmaOf(target, "journal_mode"), "wal") << "so readers never wait on the writer";
+  }
 }
 
-TEST(ServiceStore, SeesCommitsOfAnotherConnectionAndReportsAFileItCannotOpen) {
-  TempFolder folder;
-  std::unique_ptr<PoolStore> server = openStore(folder.file("pool.db"));
-  std::unique_ptr<PoolStore> importer = openStore(folder.file("pool.db"));
+TEST_P(ServiceStore, SeesCommitsOfAnotherConnectionButNotItsOwn) {
+  std::string target = newTarget();
+  std::unique_ptr<PoolStore> server = open(target);
+  std::unique_ptr<PoolStore> importer = open(target);
   std::int64_t before = server->dataVersion();
   server->add({proxy("1.45.0.1", 80)}, "own", 0);
   EXPECT_EQ(server->dataVersion(), before) << "its own commit is not news";
   importer->add({proxy("1.45.0.2", 80)}, "other", 0);
-  EXPECT_NE(server->dataVersion(), before);
+  // A notification may take a moment to arrive; a SQLite commit is seen at once.
+  std::int64_t after = server->dataVersion();
+  for (int waited = 0; after == before && waited < 200; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    after = server->dataVersion();
+  }
+  EXPECT_NE(after, before);
   EXPECT_EQ(server->count(), 2u);
-
+  std::vector<StoredProxy> all = importer->all();
   std::string error;
-  EXPECT_FALSE(PoolStore::open("/nonexistent-folder/x/pool.db", error));
-  EXPECT_FALSE(error.empty());
+  ASSERT_TRUE(importer->recordChecks({{all[0].id, true, 30, 500}}, error)) << error;
+  std::int64_t checked = server->dataVersion();
+  for (int waited = 0; checked == after && waited < 200; ++waited) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    checked = server->dataVersion();
+  }
+  EXPECT_NE(checked, after) << "an outcome written by a worker is news too";
 }
 
-TEST(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
-  TempFolder folder;
-  std::string path = folder.file("pool.db");
+TEST_P(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
+  std::string target = newTarget();
+  std::unique_ptr<PoolStore> store = open(target, {.busyTimeoutMs = 200});
+  ASSERT_TRUE(store);
   std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(path, error, {.busyTimeoutMs = 200});
-  ASSERT_TRUE(store) << error;
   store->add({proxy("127.0.0.1", 1), proxy("127.0.0.1", 2), proxy("127.0.0.1", 3)}, "t", 0);
   std::vector<StoredProxy> before = store->all();
   ASSERT_TRUE(store->recordChecks({{before[0].id, true, 30, 500}, {before[1].id, false, 0, 500}}, error)) << error;
@@ -123,18 +139,16 @@ TEST(ServiceStore, WritesABatchOfOutcomesWholeOrNotAtAll) {
   EXPECT_EQ(after[1].failures, 1);
   EXPECT_EQ(after[2].lastChecked, 0) << "not in the batch";
 
-  // Another writer holds the store: the batch waits once, then nothing of it is written.
-  sqlite3* holder = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &holder), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(holder, "BEGIN IMMEDIATE; UPDATE proxies SET failures = 9", nullptr, nullptr, nullptr),
-            SQLITE_OK);
+  // Another writer holds the store (its rows): the batch waits once, then nothing of it is written.
+  RawConnection holder(engine(), target);
+  ASSERT_TRUE(holder.run(onPostgres() ? "BEGIN; UPDATE proxies SET failures = 9"
+                                      : "BEGIN IMMEDIATE; UPDATE proxies SET failures = 9"));
   std::vector<StoredProxy> during;
   ASSERT_TRUE(store->all(during, error)) << "a reader never waits on a writer: " << error;
   EXPECT_EQ(during[1].failures, 1) << "the writer's uncommitted change is not seen";
   EXPECT_FALSE(store->recordChecks({{before[2].id, true, 10, 600}, {before[1].id, false, 0, 600}}, error));
   EXPECT_EQ(error, "store busy: another process holds it");
-  sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
-  sqlite3_close(holder);
+  holder.run("ROLLBACK");
   std::vector<StoredProxy> unchanged = store->all();
   EXPECT_EQ(unchanged[2].lastChecked, 0);
   EXPECT_EQ(unchanged[1].failures, 1);
@@ -274,29 +288,31 @@ TEST(ServiceSnapshot, ServesEqualLatenciesInTheOrderTheEntriesCame) {
 namespace {
 
 // A store as the first service left it: the first table, no version, one live and one dead entry.
-void writeFirstLayout(const std::string& path) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  const char* sql =
-      "CREATE TABLE proxies (id INTEGER PRIMARY KEY, address TEXT NOT NULL, port INTEGER NOT NULL,"
+void writeFirstLayout(Engine engine, const std::string& target) {
+  RawConnection db(engine, target);
+  std::string sql =
+      std::string("CREATE TABLE proxies (id ") + (engine == Engine::postgres ? "BIGSERIAL" : "INTEGER") +
+      " PRIMARY KEY, address TEXT NOT NULL, port INTEGER NOT NULL,"
       " province TEXT NOT NULL DEFAULT '', city TEXT NOT NULL DEFAULT '', carrier TEXT NOT NULL DEFAULT '',"
       " source TEXT NOT NULL DEFAULT '', first_seen INTEGER NOT NULL, last_checked INTEGER NOT NULL DEFAULT 0,"
       " last_alive INTEGER NOT NULL DEFAULT 0, failures INTEGER NOT NULL DEFAULT 0,"
       " latency_ms INTEGER NOT NULL DEFAULT 0, UNIQUE (address, port));"
       "INSERT INTO proxies (address, port, first_seen, last_checked, last_alive, failures, latency_ms)"
       " VALUES ('1.45.0.1', 80, 1, 50, 50, 0, 12), ('1.45.0.2', 80, 1, 50, 0, 3, 0);";
-  EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  std::string error;
+  EXPECT_TRUE(db.run(sql, &error)) << error;
 }
+
+class ServiceStoreLayout : public StoreOnEngine {};
+INSTANTIATE_TEST_SUITE_P(Engines, ServiceStoreLayout, testing::Values(Engine::sqlite, Engine::postgres), engineName);
 
 }  // namespace
 
-TEST(ServiceStoreLayout, UpgradesAFirstLayoutStoreAndRefusesOneFromANewerService) {
-  TempFolder folder;
-  std::string path = folder.file("old.db");
-  writeFirstLayout(path);
+TEST_P(ServiceStoreLayout, UpgradesAFirstLayoutStoreAndRefusesOneFromANewerService) {
+  std::string target = newTarget();
+  writeFirstLayout(engine(), target);
   {
-    std::unique_ptr<PoolStore> store = openStore(path);
+    std::unique_ptr<PoolStore> store = open(target);
     std::vector<StoredProxy> all = store->all();
     ASSERT_EQ(all.size(), 2u);
     // The first checker checked plain HTTP only: what it found alive is an HTTP proxy, the rest unknown.
@@ -304,37 +320,37 @@ TEST(ServiceStoreLayout, UpgradesAFirstLayoutStoreAndRefusesOneFromANewerService
     EXPECT_EQ(all[0].latencyMs, 12u);
     EXPECT_EQ(all[1].protocols, 0);
     EXPECT_EQ(all[1].failures, 3);
+    EXPECT_EQ(store->add({proxy("1.45.0.3", 80)}, "t", 2).added, 1u) << "new ids follow the old ones";
   }
-  EXPECT_EQ(openStore(path)->count(), 2u) << "an upgraded store opens again as it is";
+  EXPECT_EQ(open(target)->count(), 3u) << "an upgraded store opens again as it is";
 
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, "UPDATE schema_version SET version = 99", nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  RawConnection db(engine(), target);
+  ASSERT_TRUE(db.run("UPDATE schema_version SET version = 99"));
   std::string error;
-  EXPECT_FALSE(PoolStore::open(path, error));
+  EXPECT_FALSE(PoolStore::open(target, error));
   EXPECT_NE(error.find("newer"), std::string::npos) << error;
 }
 
-TEST(ServiceStoreLayout, KeepsHowToReachAnEntryAndHoldsItsSecretsPrivately) {
-  TempFolder folder;
-  std::string path = folder.file("pool.db");
-  std::unique_ptr<PoolStore> store = openStore(path);
-  struct stat file {};
-  ASSERT_EQ(stat(path.c_str(), &file), 0);
-  EXPECT_EQ(file.st_mode & 0777, 0600u) << "the store holds credentials";
+TEST_P(ServiceStoreLayout, KeepsHowToReachAnEntryAndHoldsItsSecretsPrivately) {
+  std::string target = newTarget();
+  std::unique_ptr<PoolStore> store = open(target);
+  if (!onPostgres()) {
+    struct stat file {};
+    ASSERT_EQ(stat(target.c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u) << "the store holds credentials";
+  }
 
   NewProxy socks = proxy("1.45.0.1", 1080);
   socks.scheme = kSocks5;
   socks.username = "alice";
-  socks.password = "s3cret:with@signs";
+  socks.password = "s3cret:with@signs\ttab\"";
   store->add({socks}, "a.txt", 1);
   // A bare listing of the same address later keeps the scheme and credentials; a new pair replaces them.
   store->add({proxy("1.45.0.1", 1080)}, "b.txt", 2);
   StoredProxy kept = store->all().at(0);
   EXPECT_EQ(kept.scheme, kSocks5);
   EXPECT_EQ(kept.username, "alice");
-  EXPECT_EQ(kept.password, "s3cret:with@signs");
+  EXPECT_EQ(kept.password, "s3cret:with@signs\ttab\"");
   EXPECT_EQ(kept.source, "b.txt");
   NewProxy renamed = proxy("1.45.0.1", 1080);
   renamed.username = "bob";
@@ -347,8 +363,8 @@ TEST(ServiceStoreLayout, KeepsHowToReachAnEntryAndHoldsItsSecretsPrivately) {
   EXPECT_EQ(due.username, "bob");
 }
 
-TEST(ServiceStoreLayout, RecordsWhatALiveCheckFoundAndKeepsItThroughAFailure) {
-  std::unique_ptr<PoolStore> store = openStore(":memory:");
+TEST_P(ServiceStoreLayout, RecordsWhatALiveCheckFoundAndKeepsItThroughAFailure) {
+  std::unique_ptr<PoolStore> store = fresh();
   store->add({proxy("1.45.0.1", 8080), proxy("1.45.0.2", 1080)}, "a.txt", 1);
   std::vector<StoredProxy> all = store->all();
   CheckRecord http;
