@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 
 #include "service/store/postgresStore.h"
@@ -84,6 +85,16 @@ bool PoolStore::scan(const std::function<void(const StoredProxy&)>& visit, std::
 std::size_t PoolStore::count() {
   std::lock_guard lock(mutex_);
   return countRows();
+}
+
+std::vector<DueProxy> PoolStore::inDueOrder(std::vector<std::pair<std::int64_t, DueProxy>> claimed) {
+  std::sort(claimed.begin(), claimed.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.id < b.second.id;
+  });
+  std::vector<DueProxy> result;
+  result.reserve(claimed.size());
+  for (auto& [lastChecked, proxy] : claimed) result.push_back(std::move(proxy));
+  return result;
 }
 
 bool PoolStore::holdsCheckResults() {

@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "service/store/proxyKinds.h"
@@ -199,6 +200,9 @@ class PoolStore {
   std::int64_t dataVersion();
 
  protected:
+  // Claimed entries (each with its last check) in the order they fell due, oldest first, then by id:
+  // UPDATE … RETURNING hands them over in no order of its own.
+  static std::vector<DueProxy> inDueOrder(std::vector<std::pair<std::int64_t, DueProxy>> claimed);
   PoolStore(std::string name, StoreSettings settings);
   const StoreSettings& settings() const { return settings_; }
   // The cap's refusal.

@@ -323,13 +323,7 @@ std::vector<DueProxy> PostgresStore::leaseDue(std::int64_t now, std::int64_t eve
   std::vector<std::pair<std::int64_t, DueProxy>> claimed;
   claimed.reserve(static_cast<std::size_t>(rows.rows()));
   for (int row = 0; row < rows.rows(); ++row) claimed.emplace_back(rows.integer(row, 9), dueRow(rows, row));
-  std::sort(claimed.begin(), claimed.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first < b.first : a.second.id < b.second.id;
-  });
-  std::vector<DueProxy> result;
-  result.reserve(claimed.size());
-  for (auto& [lastChecked, proxy] : claimed) result.push_back(std::move(proxy));
-  return result;
+  return inDueOrder(std::move(claimed));
 }
 
 void PostgresStore::writeChecks(const std::vector<CheckRecord>& records) {

@@ -244,13 +244,7 @@ std::vector<DueProxy> SqliteStore::leaseDue(std::int64_t now, std::int64_t every
   claim.bind(4, static_cast<std::int64_t>(std::min<std::size_t>(most, INT64_MAX)));
   while (claim.step()) claimed.emplace_back(claim.integer(9), dueRow(claim));
   transaction.commit();
-  std::sort(claimed.begin(), claimed.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first < b.first : a.second.id < b.second.id;
-  });
-  std::vector<DueProxy> result;
-  result.reserve(claimed.size());
-  for (auto& [lastChecked, proxy] : claimed) result.push_back(std::move(proxy));
-  return result;
+  return inDueOrder(std::move(claimed));
 }
 
 std::size_t SqliteStore::extendLeases(std::int64_t leaseMs) {
