@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstddef>
 
+#include "text/percentDecoded.h"
+
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
@@ -28,27 +30,6 @@ char lower(char c) {
 bool endsCredential(char c) {
   return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'' || c == '<' || c == '>' || c == '`' ||
          c == ',' || c == ';';
-}
-
-int hexValue(char c) {
-  if (isDigit(c)) return c - '0';
-  c = lower(c);
-  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
-
-// "%XX" is a byte; a "%" without two hex digits stands for itself, as a password may hold one unencoded.
-std::string percentDecoded(std::string_view text) {
-  std::string plain;
-  plain.reserve(text.size());
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 && hexValue(text[at + 2]) >= 0) {
-      plain += static_cast<char>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2]));
-      at += 2;
-    } else {
-      plain += text[at];
-    }
-  }
-  return plain;
 }
 
 // "user:pass" before an "@", percent-decoded as in a URL.

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "text/percentDecoded.h"
+
 namespace {
 
 constexpr std::string_view kMask = "***";
@@ -30,26 +32,6 @@ std::vector<std::pair<std::size_t, std::size_t>> secretSpans(std::string_view ur
     query = end < uri.size() ? end : std::string_view::npos;
   }
   return spans;
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string percentDecoded(std::string_view text) {
-  std::string decoded;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 && hexValue(text[i + 2]) >= 0) {
-      decoded += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-      i += 2;
-    } else {
-      decoded += text[i];
-    }
-  }
-  return decoded;
 }
 
 void replaceAll(std::string& text, const std::string& secret) {
