@@ -361,6 +361,16 @@ void PostgresStore::writeDistinct(const std::vector<CheckRecord>& records, std::
     exitCity.push_back(record.exit.city);
     exitCarrier.push_back(record.exit.carrier);
   }
+  // An outcome older than the entry's last check (held by a worker while the database was away, the
+  // entry meanwhile checked again by another) is counted and releases its lease, but never overrides
+  // the newer one.
+  session_->run(
+      "UPDATE proxies AS p SET checks = p.checks + 1,"
+      " lease_until = CASE WHEN p.lease_owner = $3 THEN 0 ELSE p.lease_until END,"
+      " lease_owner = CASE WHEN p.lease_owner = $3 THEN '' ELSE p.lease_owner END"
+      " FROM unnest($1::bigint[], $2::bigint[]) AS r(id, checked_at) WHERE p.id = r.id AND r.checked_at < "
+      "p.last_checked",
+      {pgArray(ids), pgArray(checkedAt), owner()});
   // A failed check counts one more failure and leaves what the entry was known to be; either kind
   // releases the lease this connection holds on it.
   session_->run(
@@ -382,7 +392,7 @@ void PostgresStore::writeDistinct(const std::vector<CheckRecord>& records, std::
       " FROM unnest($1::bigint[], $2::int[], $3::bigint[], $4::int[], $5::int[], $6::int[], $7::int[], $8::int[],"
       " $9::text[], $10::text[], $11::text[], $12::text[]) AS r(id, alive, checked_at, latency, protocols, failed,"
       " probed_all, anonymity, exit_address, exit_province, exit_city, exit_carrier)"
-      " WHERE p.id = r.id",
+      " WHERE p.id = r.id AND r.checked_at >= p.last_checked",
       {pgArray(ids), pgArray(alive), pgArray(checkedAt), pgArray(latency), pgArray(protocols), pgArray(failed),
        pgArray(probedAll), pgArray(anonymity), pgArray(exitAddress), pgArray(exitProvince), pgArray(exitCity),
        pgArray(exitCarrier), owner()});

@@ -86,6 +86,20 @@ TEST_P(ServiceStoreClaims, ALeaseThatRunsOutLetsAnotherWorkerTakeTheEntries) {
   std::string error;
   ASSERT_TRUE(dying->recordChecks({{taken[0].id, true, 5, 1000}}, error)) << error;
   EXPECT_EQ(other->renewLeases(60000), 4u);
+  // An outcome held back (the database was away) and written after the other's newer one is counted, but
+  // what the entry is known to be stays the newer outcome's.
+  ASSERT_TRUE(other->recordChecks({{taken[1].id, false, 0, 2000}}, error)) << error;
+  ASSERT_TRUE(dying->recordChecks({{taken[1].id, true, 5, 1500}, {taken[2].id, true, 7, 1500}}, error)) << error;
+  std::vector<StoredProxy> all = other->all();
+  auto entry = [&all](std::int64_t id) {
+    return *std::find_if(all.begin(), all.end(), [id](const StoredProxy& proxy) { return proxy.id == id; });
+  };
+  EXPECT_EQ(entry(taken[1].id).lastChecked, 2000);
+  EXPECT_EQ(entry(taken[1].id).failures, 1);
+  EXPECT_EQ(entry(taken[1].id).lastAlive, 0);
+  EXPECT_EQ(entry(taken[1].id).checks, 2);
+  EXPECT_EQ(entry(taken[2].id).lastChecked, 1500) << "an outcome newer than the last is written as always";
+  EXPECT_EQ(entry(taken[2].id).latencyMs, 7u);
 }
 
 TEST_P(ServiceStoreClaims, AStoreThatCannotBeOpenedIsReportedWithoutItsPassword) {
