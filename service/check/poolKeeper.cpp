@@ -76,6 +76,16 @@ void PoolKeeper::reportOnce(const std::string& message) {
   report(message);
 }
 
+// One outage is said once, and again once a minute while it lasts, whatever its words: the first failure
+// reads "server closed the connection", the retries "connection refused".
+void PoolKeeper::sayTrouble(const std::string& what) {
+  Clock::time_point now = Clock::now();
+  if (troubled_ && now < troubleSaidAt_ + std::chrono::milliseconds(kSayAgainMs)) return;
+  troubled_ = true;  // its end is said once the store answers again
+  troubleSaidAt_ = now;
+  report("keeping the pool: " + what);
+}
+
 void PoolKeeper::publishNow() {
   seenVersion_ = store_->dataVersion();
   publishedAt_ = Clock::now();
@@ -106,6 +116,9 @@ void PoolKeeper::storeLoop() {
     if (finish_) break;
     try {
       storeTurn();
+      // A turn may touch nothing of the store (the writer backing off, nothing due to look at): its
+      // return is asked for before it is said, or a lasting outage would be said over and over.
+      if (troubled_) store_->dataVersion();
       failures = 0;
       if (troubled_) {
         troubled_ = false;
@@ -113,12 +126,10 @@ void PoolKeeper::storeLoop() {
         report("the store answers again");
       }
     } catch (const std::exception& failure) {
-      troubled_ = true;  // its end is said once the store answers again
-      reportOnce(std::string("keeping the pool: ") + failure.what());
+      sayTrouble(failure.what());
       writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
     } catch (...) {
-      troubled_ = true;
-      reportOnce("keeping the pool: unknown failure");
+      sayTrouble("unknown failure");
       writer_.waitForWork(static_cast<int>(backOff(++failures).count()));
     }
   }

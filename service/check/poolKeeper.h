@@ -69,6 +69,7 @@ class PoolKeeper {
   void publishNow();
   void report(const std::string& message);
   void reportOnce(const std::string& message);
+  void sayTrouble(const std::string& what);
   void renewLeases(Clock::time_point now);
   void release(const std::vector<std::int64_t>& ids);
   std::size_t claimMost() const;
@@ -108,6 +109,7 @@ class PoolKeeper {
   std::string lastReport_;
   Clock::time_point lastReportAt_;
   bool troubled_ = false;  // a turn failed on the store: its end is said once
+  Clock::time_point troubleSaidAt_;
 
   std::thread storeThread_;
   std::thread checkThread_;

@@ -4,7 +4,6 @@
 #include <httplib.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakeProxies.h"
@@ -79,64 +78,6 @@ TEST(ServicePostgresCommands, ImportCheckAndServeShareTheDatabaseAndNeverSayTheP
   EXPECT_NE(said.find("password authentication failed"), std::string::npos) << said;
   EXPECT_NE(said.find("postgres:***@"), std::string::npos) << said;
   EXPECT_EQ(WEXITSTATUS(refused.wait()), 1);
-}
-
-// Brings the cluster back however the test ends: the other tests share it.
-struct ClusterBack {
-  PgCluster& cluster;
-  ~ClusterBack() { cluster.start(); }
-};
-
-std::size_t listedCount(int port) {
-  httplib::Result page = getLoopback(port, "/mo.php?tqsl=%31%30");
-  return page ? listedEntries(page->body).size() : 0;
-}
-
-TEST(ServicePostgresCommands, AFrontEndServesItsLastSnapshotWhileTheDatabaseIsAwayAndRecoversAfter) {
-  PgCluster* cluster = PgCluster::get();
-  if (!cluster) GTEST_SKIP() << PgCluster::why();
-  std::string db = cluster->fresh();
-  std::string error;
-  std::unique_ptr<PoolStore> store = PoolStore::open(db, error);
-  ASSERT_TRUE(store) << error;
-  store->add({{"1.45.0.1", 80, "", "", ""}, {"1.45.0.2", 80, "", "", ""}}, "a", 0);
-  store.reset();
-
-  ServiceProcess serve({"--port", "0", "--db", db}, {.withErrors = true});
-  std::string line = serve.readLine();
-  ASSERT_NE(line.find("2 entries served of 2"), std::string::npos) << line;
-  int port = portOfStartLine(line);
-  {
-    ClusterBack back{*cluster};
-    ASSERT_TRUE(cluster->stop());
-    std::string said = serve.readLine(10000);
-    EXPECT_NE(said.find("keeping the pool: the database is unreachable"), std::string::npos) << said;
-    EXPECT_EQ(said.find(cluster->password()), std::string::npos) << said;
-    EXPECT_EQ(listedCount(port), 2u) << "the last snapshot is served meanwhile";
-    std::this_thread::sleep_for(std::chrono::seconds(3));
-    EXPECT_EQ(listedCount(port), 2u);
-  }
-  // Back: said once, and a write by another connection reaches the front-end's snapshot.
-  std::string back;
-  for (std::string next = serve.readLine(60000); !next.empty(); next = serve.readLine(60000)) {
-    EXPECT_EQ(next.find(cluster->password()), std::string::npos) << next;
-    if (next.find("the store answers again") != std::string::npos) {
-      back = next;
-      break;
-    }
-  }
-  ASSERT_FALSE(back.empty()) << "never recovered";
-  store = PoolStore::open(db, error);
-  ASSERT_TRUE(store) << error;
-  EXPECT_EQ(store->count(), 2u) << "what was committed before the database went away is there";
-  store->add({{"1.45.0.3", 80, "", "", ""}}, "b", 1);
-  std::size_t listed = 0;
-  for (int waited = 0; (listed = listedCount(port)) != 3 && waited < 50; ++waited) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  EXPECT_EQ(listed, 3u) << "not rebuilt within 5 s of the write: " << getLoopback(port, "/mo.php?tqsl=%31%30")->body;
-  serve.signal(SIGTERM);
-  EXPECT_EQ(serve.wait(), 0);
 }
 
 }  // namespace
