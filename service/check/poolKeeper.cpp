@@ -15,7 +15,9 @@ constexpr int kLookEveryMs = 500;             // how often to look for due entri
 constexpr std::int64_t kDueAheadSeconds = 5;  // a round takes what falls due this soon too
 constexpr int kShortageWaitMs = 5000;         // after a round with checks not made for want of descriptors
 constexpr int kLastWritesMs = 5000;           // what a refusing store gets at the end
-constexpr int kMaxBackOffMs = 60000;
+// A retry is one refused or timed-out connection: cheap enough that a store which is back is seen
+// within 10 s, not a minute later.
+constexpr int kMaxBackOffMs = 10000;
 constexpr int kSayAgainMs = 60000;  // a lasting trouble is said again this often
 
 std::chrono::milliseconds backOff(int failures) {

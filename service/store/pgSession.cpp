@@ -54,9 +54,18 @@ PgSession::~PgSession() {
 }
 
 void PgSession::connect() {
-  // The URI goes to libpq as it is; a connect timeout only where neither it nor the environment names one.
-  const char* keywords[] = {"connect_timeout", "dbname", nullptr};
-  const char* values[] = {"10", target_.c_str(), nullptr};
+  // The URI goes to libpq as it is and its own settings win (dbname is expanded last). Our defaults: a
+  // connect timeout where the environment names none, and a connection whose peer went silent (a host
+  // gone, a dropped network) is given up within about half a minute rather than the system's two hours,
+  // so a query never hangs the store thread.
+  const char* keywords[] = {"connect_timeout",
+                            "keepalives_idle",
+                            "keepalives_interval",
+                            "keepalives_count",
+                            "tcp_user_timeout",
+                            "dbname",
+                            nullptr};
+  const char* values[] = {"10", "10", "5", "3", "30000", target_.c_str(), nullptr};
   int first = std::getenv("PGCONNECT_TIMEOUT") ? 1 : 0;
   conn_ = PQconnectdbParams(keywords + first, values + first, 1);
   if (!conn_) throw StoreError("the database is unreachable: out of memory");
