@@ -10,10 +10,13 @@
 // the benchmark starts and stops. Build with optimisation, no sanitizers.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 

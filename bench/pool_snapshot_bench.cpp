@@ -17,7 +17,10 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
