@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,24 +11,29 @@
 #include <sstream>
 #include <stdexcept>
 
-extern char** environ;
-
 ChildProgram::ChildProgram(const std::vector<std::string>& argv, const std::string& outputFile) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
   std::vector<std::string> copies = argv;
   std::vector<char*> pointers;
   for (std::string& argument : copies) pointers.push_back(argument.data());
   pointers.push_back(nullptr);
-  int failed = posix_spawn(&pid_, pointers[0], &actions, nullptr, pointers.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) {
-    pid_ = -1;
-    throw std::runtime_error("cannot start " + argv[0]);
+  const int output = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (output < 0) throw std::runtime_error("cannot write " + outputFile);
+  const pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec. Should the benchmark die first, the program dies with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    int input = open("/dev/null", O_RDONLY);
+    dup2(input, STDIN_FILENO);
+    dup2(output, STDOUT_FILENO);
+    dup2(output, STDERR_FILENO);
+    execv(pointers[0], pointers.data());
+    _exit(127);
   }
+  close(output);
+  if (pid < 0) throw std::runtime_error("cannot start " + argv[0]);
+  pid_ = pid;
 }
 
 ChildProgram::~ChildProgram() {

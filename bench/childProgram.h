@@ -1,6 +1,7 @@
 #pragma once
 // A program a benchmark runs (the service, sqlite3, psql) as its child, standard output and error into a
-// file. It never outlives the benchmark: the destructor kills it by its own pid and reaps it.
+// file. It never outlives the benchmark: the destructor kills it by its own pid and reaps it, and the kernel
+// kills it should the benchmark die first.
 #include <sys/types.h>
 
 #include <string>
