@@ -45,7 +45,7 @@ constexpr char kColumns[] =
     " latency_ms, scheme, username, password, protocols, failed_protocols, probed_at, anonymity, exit_address,"
     " exit_province, exit_city, exit_carrier, checks";
 
-// The program's queries: its default (leading part 11, port 18186, 20 entries), region and carrier
+// The program's queries: its default (addresses starting 11, port 18186, 20 entries), region and carrier
 // (北京, 联通 in GBK), and 1,000 entries of any kind.
 const std::vector<std::string> kQueries = {
     "/mo.php?sxb=&tqsl=%32%30&ports[]2=%31%38%31%38%36&ktip=%31%31&sxa=&submit=%CC%E1%20%20%C8%A1",
