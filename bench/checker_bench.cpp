@@ -8,9 +8,7 @@
 // process is the checker alone: its CPU time, memory and open files are the checker's. Build with
 // optimisation, no sanitizers. Everything it starts ends with it.
 #include <curl/curl.h>
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -19,13 +17,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "benchClock.h"
 #include "fakeProxies.h"
+#include "mixedFarm.h"
 #include "service/check/checkAnswer.h"
 #include "service/check/checker.h"
 #include "service/serviceOptions.h"
@@ -45,155 +43,10 @@ constexpr Limits kShort{1000, 1000};
 // What the service checks with unless told otherwise.
 const Limits kServiceDefaults{static_cast<std::uint32_t>(ServiceOptions{}.timeoutMs),
                               static_cast<std::uint32_t>(ServiceOptions{}.connectTimeoutMs)};
-constexpr int kGood = 1000;
-constexpr int kRefusing = 4500;
-constexpr int kSilent = 4500;
-// The farm's processes and each one's answering threads. A farm forwards at most 4 requests to the target
-// at once (fakeProxies.cpp): with one process, the good proxies' answers at --parallel 4096 queued for
-// half a second and more.
-constexpr int kFarmProcesses = 4;
-constexpr int kFarmWorkers = 16;
-
-// 127.<block>.<i / 250>.<i % 250 + 1>: each candidate on an address of its own.
-std::string spread(int block, int i) {
-  return "127." + std::to_string(block) + "." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1);
-}
-
 // Where the checks go: the check URL and the key its answers are signed with.
 struct Target {
   std::string checkUrl;
   CheckKey key;
-};
-
-bool writeAll(int fd, const void* data, std::size_t size) {
-  const char* at = static_cast<const char*>(data);
-  while (size > 0) {
-    ssize_t wrote = write(fd, at, size);
-    if (wrote <= 0) return false;
-    at += wrote;
-    size -= static_cast<std::size_t>(wrote);
-  }
-  return true;
-}
-
-bool readAll(int fd, void* data, std::size_t size) {
-  char* at = static_cast<char*>(data);
-  while (size > 0) {
-    ssize_t got = read(fd, at, size);
-    if (got <= 0) return false;
-    at += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
-}
-
-struct PlannedProxy {
-  FakeKind kind;
-  std::int64_t id;
-  std::string address;
-};
-
-// The farm of fake proxies, split over `farms` child processes (the proxies dealt out in turn), and the
-// check target in one more, all forked before this process starts a thread. Each child answers on a pipe
-// (a farm: its listeners' ports, then its accepted count per request) and ends when this process closes
-// its end.
-class FarmProcesses {
- public:
-  FarmProcesses(const std::vector<PlannedProxy>& planned, int farms, int workers, const CheckKey& key)
-      : ports_(planned.size()) {
-    const std::size_t step = static_cast<std::size_t>(farms);
-    for (std::size_t first = 0; first < step; ++first) {
-      farms_.push_back(spawn([&](int commands, int replies) {
-        FakeProxyFarm farm(workers);
-        std::vector<std::uint16_t> ports;
-        for (std::size_t i = first; i < planned.size(); i += step) {
-          ports.push_back(farm.add({planned[i].kind}, planned[i].id, planned[i].address).port);
-        }
-        writeAll(replies, ports.data(), ports.size() * sizeof ports[0]);
-        char command = 0;
-        while (read(commands, &command, 1) == 1) {
-          int accepted = farm.accepted();
-          writeAll(replies, &accepted, sizeof accepted);
-        }
-      }));
-      for (std::size_t i = first; i < planned.size(); i += step) {
-        if (!readAll(farms_.back().replies, &ports_[i], sizeof ports_[i])) throw std::runtime_error("farm");
-      }
-    }
-    target_ = spawn([&](int commands, int replies) {
-      CheckTargetServer server(key);
-      int port = server.port();
-      writeAll(replies, &port, sizeof port);
-      char command = 0;
-      while (read(commands, &command, 1) == 1) {
-      }
-    });
-    if (!readAll(target_.replies, &targetPort_, sizeof targetPort_)) throw std::runtime_error("check target");
-  }
-  ~FarmProcesses() {
-    farms_.push_back(target_);
-    for (const Child& child : farms_) {
-      close(child.commands);
-      close(child.replies);
-      waitpid(child.pid, nullptr, 0);
-    }
-  }
-  FarmProcesses(const FarmProcesses&) = delete;
-  FarmProcesses& operator=(const FarmProcesses&) = delete;
-
-  std::uint16_t port(std::size_t i) const { return ports_[i]; }
-  std::string checkUrl() const { return "http://127.0.0.1:" + std::to_string(targetPort_) + kCheckPath; }
-  int accepted() const {
-    int total = 0;
-    for (const Child& farm : farms_) {
-      char command = 'a';
-      int accepted = 0;
-      if (!writeAll(farm.commands, &command, 1) || !readAll(farm.replies, &accepted, sizeof accepted)) {
-        throw std::runtime_error("farm");
-      }
-      total += accepted;
-    }
-    return total;
-  }
-
- private:
-  struct Child {
-    pid_t pid = -1;
-    int commands = -1;
-    int replies = -1;
-  };
-  template <class Serve>
-  Child spawn(Serve serve) {
-    int commands[2];
-    int replies[2];
-    if (pipe2(commands, O_CLOEXEC) != 0 || pipe2(replies, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-    pid_t pid = fork();
-    if (pid < 0) throw std::runtime_error("fork");
-    if (pid == 0) {
-      close(commands[1]);
-      close(replies[0]);
-      for (const Child& earlier : farms_) {
-        close(earlier.commands);
-        close(earlier.replies);
-      }
-      // Whatever happens, the child never returns into the bench: this process sees its pipe close.
-      try {
-        serve(commands[0], replies[1]);
-      } catch (const std::exception& error) {
-        std::fprintf(stderr, "checker_bench child: %s\n", error.what());
-        _exit(1);
-      }
-      _exit(0);
-    }
-    close(commands[0]);
-    close(replies[1]);
-    return {pid, commands[1], replies[0]};
-  }
-
-  std::vector<std::uint16_t> ports_;
-  std::vector<Child> farms_;
-  Child target_;
-  int targetPort_ = 0;
 };
 
 // CPU time of this process (the checker's), user and system, in milliseconds.
@@ -371,18 +224,6 @@ std::size_t openFiles() {
   return count;
 }
 
-// The same candidates as bare addresses: every protocol probed.
-std::vector<CheckCandidate> bare(std::vector<CheckCandidate> candidates) {
-  for (CheckCandidate& candidate : candidates) candidate.scheme = 0;
-  return candidates;
-}
-
-// The same candidates, each as its list would name it when it names one: HTTP.
-std::vector<CheckCandidate> named(std::vector<CheckCandidate> candidates) {
-  for (CheckCandidate& candidate : candidates) candidate.scheme = kHttp;
-  return candidates;
-}
-
 // Wall time of the mixed list against its floor: the silent ones end only at the timeout, at most
 // `parallel` at a time. One RESULT line: checker median against the floor.
 void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, std::size_t parallel,
@@ -413,7 +254,7 @@ void againstFloor(const std::vector<CheckCandidate>& mixed, std::size_t silent, 
 // Every protocol probed for a bare address against the one protocol its list named, on the same
 // candidates; the connections each way from the farm's count.
 void probeCost(const char* figure, const std::vector<CheckCandidate>& candidates, std::size_t parallel,
-               const Target& target, const FarmProcesses& farm) {
+               const Target& target, const MixedFarm& farm) {
   const std::vector<CheckCandidate> given = named(candidates);
   const std::vector<CheckCandidate> probing = bare(candidates);
   std::vector<double> bareMs;
@@ -492,43 +333,14 @@ int main(int argc, char** argv) {
   setrlimit(RLIMIT_NOFILE, &files);
   curl_global_init(CURL_GLOBAL_DEFAULT);
 
-  // Interleaved, so every stretch of the list holds the same mix: per 20 candidates, 2 good, 9 refusing,
-  // 9 silent. The refusing ones are addresses here; the others are the farm's.
-  std::vector<PlannedProxy> planned;
-  std::vector<int> place;  // per candidate: its index in `planned`, or -1 for a refusing one
-  int goodMade = 0, refusingMade = 0, silentMade = 0;
-  for (std::int64_t id = 0; id < kGood + kRefusing + kSilent; ++id) {
-    int phase = static_cast<int>(id % 20);
-    if (phase < 2 && goodMade < kGood) {
-      place.push_back(static_cast<int>(planned.size()));
-      planned.push_back({FakeKind::forward, id, spread(1, goodMade++)});
-    } else if (phase < 11 && refusingMade < kRefusing) {
-      place.push_back(-1);
-      ++refusingMade;
-    } else {
-      place.push_back(static_cast<int>(planned.size()));
-      planned.push_back({FakeKind::hold, id, spread(3, silentMade++)});
-    }
-  }
   const CheckKey key = freshCheckKey().value();
-  FarmProcesses farm(planned, kFarmProcesses, kFarmWorkers, key);
+  MixedFarm farm(MixedCounts{}, FarmShape{}, key);
   const Target target{farm.checkUrl(), key};
-  std::vector<CheckCandidate> mixed;
-  std::vector<CheckCandidate> good;
-  std::vector<CheckCandidate> silent;
-  refusingMade = 0;
-  for (std::int64_t id = 0; id < static_cast<std::int64_t>(place.size()); ++id) {
-    int at = place[static_cast<std::size_t>(id)];
-    if (at < 0) {
-      mixed.push_back(FakeProxyFarm::refusing(id, spread(2, refusingMade++)));
-      continue;
-    }
-    const PlannedProxy& proxy = planned[static_cast<std::size_t>(at)];
-    mixed.push_back({proxy.id, proxy.address, farm.port(static_cast<std::size_t>(at)), kHttp});
-    (proxy.kind == FakeKind::forward ? good : silent).push_back(mixed.back());
-  }
+  const std::vector<CheckCandidate>& mixed = farm.candidates().mixed;
+  const std::vector<CheckCandidate>& good = farm.candidates().good;
+  const std::vector<CheckCandidate>& silent = farm.candidates().silent;
   std::printf("farm: %zu listeners in %d processes of their own, the check target in another; open files here %zu\n\n",
-              good.size() + silent.size(), kFarmProcesses, openFiles());
+              farm.listeners(), FarmShape{}.processes, openFiles());
 
   std::vector<CheckCandidate> goodFiveTimes;
   for (int round = 0; round < 5; ++round) goodFiveTimes.insert(goodFiveTimes.end(), good.begin(), good.end());

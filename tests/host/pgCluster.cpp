@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -15,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <stdexcept>
 
 extern char** environ;
 
@@ -54,13 +54,6 @@ std::string randomHex() {
   std::snprintf(text, sizeof text, "%08x%08x%08x%08x", random(), random(), random(), random());
   return text;
 }
-
-class ClusterEnvironment : public testing::Environment {
- public:
-  void TearDown() override { PgCluster::shutDown(); }
-};
-
-[[maybe_unused]] testing::Environment* const environment = testing::AddGlobalTestEnvironment(new ClusterEnvironment);
 
 }  // namespace
 
@@ -179,10 +172,21 @@ std::string PgCluster::uri(const std::string& database) const {
 std::string PgCluster::fresh() {
   std::string name = "qv_" + std::to_string(++databases_);
   PGconn* admin = PQconnectdb(uri("postgres").c_str());
-  EXPECT_EQ(PQstatus(admin), CONNECTION_OK) << PQerrorMessage(admin);
-  PGresult* made = PQexec(admin, ("CREATE DATABASE " + name).c_str());
-  EXPECT_EQ(PQresultStatus(made), PGRES_COMMAND_OK) << PQerrorMessage(admin);
+  PGresult* made = PQstatus(admin) == CONNECTION_OK ? PQexec(admin, ("CREATE DATABASE " + name).c_str()) : nullptr;
+  bool ok = PQresultStatus(made) == PGRES_COMMAND_OK;
+  std::string why = PQerrorMessage(admin);
   PQclear(made);
   PQfinish(admin);
+  if (!ok) throw std::runtime_error("database " + name + " not made: " + why);
   return uri(name);
+}
+
+bool PgCluster::drop(const std::string& uri) {
+  std::string name = uri.substr(uri.rfind('/') + 1);
+  PGconn* admin = PQconnectdb(this->uri("postgres").c_str());
+  PGresult* dropped = PQstatus(admin) == CONNECTION_OK ? PQexec(admin, ("DROP DATABASE " + name).c_str()) : nullptr;
+  bool ok = PQresultStatus(dropped) == PGRES_COMMAND_OK;
+  PQclear(dropped);
+  PQfinish(admin);
+  return ok;
 }

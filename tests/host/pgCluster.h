@@ -1,8 +1,10 @@
 #pragma once
-// A private PostgreSQL cluster for the tests: made with initdb in a temporary folder on the first use,
-// listening on 127.0.0.1 at a free port (and on a socket in that folder), stopped and removed once the
-// test binary ends, also when it ends by a crash (a watcher process removes it when this one is gone).
-// Never a cluster the tests did not start. A database per test: fresh() names a new one.
+// A private PostgreSQL cluster for the tests and the benchmarks: made with initdb in a temporary folder on
+// the first use, listening on 127.0.0.1 at a free port (and on a socket in that folder), stopped and
+// removed by shutDown() — the tests call it once the test binary ends (pgClusterTeardown.cpp), a benchmark
+// before it returns — and also when the program ends by a crash (a watcher process removes it when this
+// one is gone). Never a cluster the program did not start. No gtest here: a benchmark links it too.
+// A database per test: fresh() names a new one.
 #include <memory>
 #include <string>
 
@@ -15,8 +17,11 @@ class PgCluster {
   // Stops the cluster if it was started: by pg_ctl, or by the postmaster's pid when pg_ctl fails.
   static void shutDown();
 
-  // A new empty database, as a URI with the superuser's password.
+  // A new empty database, as a URI with the superuser's password. Throws std::runtime_error when the
+  // server will not make it.
   std::string fresh();
+  // Drops a database fresh() made, named by its URI; false when the server would not.
+  bool drop(const std::string& uri);
   std::string uri(const std::string& database) const;
   int port() const { return port_; }
   const std::string& password() const { return password_; }
