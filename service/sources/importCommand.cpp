@@ -127,7 +127,8 @@ bool importWebSource(PoolStore& store, const std::string& source, const IpRegion
 // Looked over once for its shape, then read again from the start: a list in blocks, a page whole.
 bool importLocalFile(PoolStore& store, const std::string& source, const IpRegionDb* regions, const AddressRule& rule,
                      std::FILE* out, std::FILE* errors) {
-  LocalSource file(source, kMaxSourceBytes);
+  LocalSource file =
+      source == kStandardInput ? LocalSource::standardInput(kMaxSourceBytes) : LocalSource(source, kMaxSourceBytes);
   PageShape shape;
   bool read = file.lines([&](std::string_view line) { shape.line(line); });
   if (read && shape.isPage()) {

@@ -9,6 +9,9 @@
 #include "service/sources/ipRegion.h"
 #include "service/store/poolStore.h"
 
+// The source that names standard input, read as a local file is.
+inline constexpr char kStandardInput[] = "-";
+
 struct ImportSettings {
   bool allowPrivate = false;  // take local-network addresses from web sources too (--allow-private)
 };

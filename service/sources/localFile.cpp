@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -55,6 +57,43 @@ LocalSource::LocalSource(const std::string& path, std::size_t maxBytes) : maxByt
 
 LocalSource::~LocalSource() {
   if (fd_ >= 0) close(fd_);
+}
+
+LocalSource::LocalSource(LocalSource&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), maxBytes_(other.maxBytes_), error_(std::move(other.error_)) {}
+
+LocalSource LocalSource::standardInput(std::size_t maxBytes) {
+  LocalSource source(maxBytes);
+  struct stat given {};
+  if (fstat(STDIN_FILENO, &given) != 0) {
+    source.error_ = "cannot read";
+  } else if (S_ISREG(given.st_mode)) {
+    source.fd_ = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+    if (source.fd_ < 0) source.error_ = "cannot read";
+    if (static_cast<std::size_t>(given.st_size) > maxBytes) source.error_ = tooLarge(maxBytes);
+  } else if (S_ISDIR(given.st_mode)) {
+    source.error_ = notRegular(given.st_mode);
+  } else {
+    std::string folder = std::filesystem::temp_directory_path().string();
+    source.fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (source.fd_ < 0) {
+      source.error_ = "cannot make a temporary file in " + folder;
+      return source;
+    }
+    // The copy is bounded by the cap like any read; lines() then reads it again from its start.
+    std::unique_ptr<char[]> block(new char[kBlockBytes]);
+    std::size_t total = 0;
+    LocalSource input(maxBytes);
+    input.fd_ = STDIN_FILENO;
+    for (long got; (got = input.next(block.get(), kBlockBytes, total)) != 0;) {
+      if (got < 0 || write(source.fd_, block.get(), static_cast<std::size_t>(got)) != got) {
+        source.error_ = got < 0 ? input.error_ : "cannot write a temporary file in " + folder;
+        break;
+      }
+    }
+    input.fd_ = -1;  // standard input stays open
+  }
+  return source;
 }
 
 long LocalSource::next(char* block, std::size_t size, std::size_t& total) {

@@ -20,9 +20,14 @@ LocalFile readLocalFile(const std::string& path, std::size_t maxBytes);
 class LocalSource {
  public:
   LocalSource(const std::string& path, std::size_t maxBytes);
+  // Standard input: read where it is a regular file, otherwise (a pipe, a terminal) first copied, in
+  // blocks and up to the cap, into a temporary file no name points to, removed with the descriptor.
+  static LocalSource standardInput(std::size_t maxBytes);
   ~LocalSource();
+  LocalSource(LocalSource&& other) noexcept;
   LocalSource(const LocalSource&) = delete;
   LocalSource& operator=(const LocalSource&) = delete;
+  LocalSource& operator=(LocalSource&&) = delete;
 
   bool ok() const { return error_.empty(); }
   const std::string& error() const { return error_; }
@@ -35,6 +40,7 @@ class LocalSource {
 
  private:
   // The next block from where the file is read; 0 at its end, -1 on an error (error() set).
+  explicit LocalSource(std::size_t maxBytes) : maxBytes_(maxBytes) {}
   long next(char* block, std::size_t size, std::size_t& total);
 
   int fd_ = -1;

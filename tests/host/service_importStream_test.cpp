@@ -1,12 +1,16 @@
 // A list far longer than one chunk of the import, on both engines: it is read in blocks and written in
 // chunks as it is read, yet lands as one transaction, all of it or nothing, with the report of a list
 // read whole.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "service/serviceOptions.h"
 #include "service/sources/importCommand.h"
 #include "storeEngines.h"
 
@@ -137,6 +141,71 @@ TEST_P(ServiceImportStream, AWriteRefusedInALaterChunkUndoesTheEarlierOnesAndThe
   ASSERT_TRUE(import(*store, "again.txt", "1.45.3.8:8080\n")) << errors_;
   EXPECT_EQ(out_, source_ + ": added 1, merged 0, skipped 0\n");
   EXPECT_EQ(store->count(), 2u);
+}
+
+// Standard input for the length of one import: `fd` in place of this process's own.
+class StandardInputFrom {
+ public:
+  explicit StandardInputFrom(int fd) : saved_(dup(STDIN_FILENO)) { dup2(fd, STDIN_FILENO); }
+  ~StandardInputFrom() {
+    dup2(saved_, STDIN_FILENO);
+    close(saved_);
+  }
+  StandardInputFrom(const StandardInputFrom&) = delete;
+  StandardInputFrom& operator=(const StandardInputFrom&) = delete;
+
+ private:
+  int saved_;
+};
+
+// "-" is standard input: a pipe far beyond the pipe's own buffer, written while the import reads it, is
+// read as a file is; a regular file given as standard input is read in place, a page as a page.
+TEST(ServiceImportStandardInput, APipedListAndARedirectedPageAreReadAsFilesAre) {
+  std::unique_ptr<PoolStore> store = openStore(":memory:");
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  const std::string list = longList(kLines - 1, "21.255.0.1:0\n");
+  Captured out;
+  Captured errors;
+  bool written = false;
+  {
+    StandardInputFrom piped(ends[0]);
+    close(ends[0]);
+    std::thread writer([&] {
+      for (std::string_view rest = list; !rest.empty();) {
+        ssize_t put = write(ends[1], rest.data(), rest.size());
+        if (put <= 0) break;
+        rest.remove_prefix(static_cast<std::size_t>(put));
+      }
+      close(ends[1]);
+    });
+    written = importSource(*store, "-", nullptr, out.file, errors.file);
+    writer.join();
+  }
+  EXPECT_TRUE(written);
+  EXPECT_EQ(out.text(), "-: added 25000, merged 0, skipped 1\n");
+  EXPECT_EQ(errors.text(), "-: line " + std::to_string(kLines) + ": bad port\n");
+  EXPECT_EQ(store->count(), 25000u);
+  EXPECT_EQ(store->all().back().source, "-");
+
+  TempFolder folder;
+  int page = open(folder.write("page.html", "<p>fast: 1.45.3.7:8080, " + lineAt(0) + "</p>").c_str(), O_RDONLY);
+  ASSERT_GE(page, 0);
+  Captured pageOut;
+  Captured pageErrors;
+  {
+    StandardInputFrom redirected(page);
+    written = importSource(*store, "-", nullptr, pageOut.file, pageErrors.file);
+  }
+  close(page);
+  EXPECT_TRUE(written);
+  EXPECT_EQ(pageOut.text(), "-: found 2 (inline 2)\n-: added 1, merged 1, skipped 0\n");
+  EXPECT_EQ(pageErrors.text(), "");
+
+  std::optional<ServiceOptions> options = parseServiceOptions({"import", "-", "a.txt"}, "");
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->sources, (std::vector<std::string>{"-", "a.txt"}));
+  EXPECT_FALSE(parseServiceOptions({"check", "--check-url", "http://127.0.0.1/", "-"}, "")) << "import's alone";
 }
 
 }  // namespace
