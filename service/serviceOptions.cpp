@@ -172,6 +172,8 @@ std::optional<ServiceOptions> parseServiceOptions(const std::vector<std::string_
     } else if (argument == "--forever") {
       if (options.command != ServiceCommand::check) return std::nullopt;
       options.forever = true;
+    } else if (argument == "-" && options.command == ServiceCommand::import) {
+      options.sources.emplace_back(argument);  // standard input
     } else if (argument.starts_with("-")) {
       if (!takesOption(options.command, argument) || at + 1 >= arguments.size()) return std::nullopt;
       if (!setOption(options, argument, arguments[++at], why)) return std::nullopt;

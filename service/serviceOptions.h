@@ -88,7 +88,8 @@ inline constexpr char kServiceUsage[] =
     "                     comma-separated; needed to --listen beyond loopback\n"
     "  --lease T          how long claimed entries stay this worker's without a renewal (default 60s)\n"
     "  --forever          (check) keep checking what falls due, beside any number of other workers\n"
-    "  SOURCE             a file or an http:// or https:// address: address:port lines or pool lines\n";
+    "  SOURCE             a file, - for standard input, or an http:// or https:// address: a list\n"
+    "                     (address:port lines, pool lines) or a page (HTML, JSON, text)\n";
 
 // The port of an address such as "http://127.0.0.1:8088"; 80 when it names none.
 int portOfServiceUrl(std::string_view url);

@@ -112,22 +112,26 @@ std::string PageHarvest::summary() const {
 }
 
 bool isPage(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  std::size_t first = 0;
-  while (first < text.size() && isBlank(text[first])) ++first;
-  if (first < text.size() && (text[first] == '<' || text[first] == '{' || text[first] == '[')) return true;
-  std::size_t lines = 0;
-  std::size_t listLines = 0;
+  PageShape shape;
   while (!text.empty()) {
     std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
+    shape.line(text.substr(0, end));
     text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
-    if (line.empty() || line.front() == '#') continue;
-    ++lines;
-    if (isListLine(line)) ++listLines;
   }
-  return listLines * 2 < lines;
+  return shape.isPage();
+}
+
+void PageShape::line(std::string_view text) {
+  if (first_ && text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  first_ = false;
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  if (!started_ && !text.empty()) {
+    started_ = true;
+    startsAsPage_ = text.front() == '<' || text.front() == '{' || text.front() == '[';
+  }
+  if (startsAsPage_ || text.empty() || text.front() == '#') return;
+  ++lines_;
+  if (isListLine(text)) ++listLines_;
 }
 
 PageHarvest harvestPage(std::string_view text, const IpRegionDb* regions, const AddressRule& rule) {

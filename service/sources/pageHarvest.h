@@ -40,4 +40,18 @@ struct PageHarvest {
 // which starts with a digit (a pool file line). Anything else is a plain list, read line by line.
 bool isPage(std::string_view text);
 
+// isPage's judgement made a line at a time, for a source read in blocks: each line without its "\n".
+class PageShape {
+ public:
+  void line(std::string_view text);
+  bool isPage() const { return startsAsPage_ || listLines_ * 2 < lines_; }
+
+ private:
+  bool first_ = true;     // the byte-order mark counts on the first line only
+  bool started_ = false;  // the first byte that is no blank was seen
+  bool startsAsPage_ = false;
+  std::size_t lines_ = 0;
+  std::size_t listLines_ = 0;
+};
+
 PageHarvest harvestPage(std::string_view text, const IpRegionDb* regions, const AddressRule& rule = {});

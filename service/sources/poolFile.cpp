@@ -100,45 +100,60 @@ std::vector<PoolEntry> interleave(const std::vector<PoolLine>& lines) {
 
 }  // namespace
 
+struct PoolReader::Lines {
+  Utf8ToGbk toGbk;
+  std::vector<PoolLine> kept;
+};
+
+PoolReader::PoolReader(const AddressRule& rule) : rule_(rule), lines_(std::make_unique<Lines>()) {
+  if (!lines_->toGbk.valid()) unusable_ = "no UTF-8 to GBK converter on this system";
+}
+
+PoolReader::~PoolReader() = default;
+
+std::string PoolReader::line(int number, std::string_view utf8Line) {
+  std::string_view raw = trimmed(utf8Line);
+  if (!unusable_.empty() || raw.empty() || raw.front() == '#') return {};
+  std::string problem;
+  PoolLine line;
+  std::optional<Text> gbk = lines_->toGbk.convert(raw);
+  if (!gbk) {
+    problem = "not UTF-8, or a character GBK lacks";
+  } else {
+    problem = parseLine(*gbk, line);
+  }
+  if (problem.empty()) problem = refusedAddress(line.first, line.count, rule_);
+  if (problem.empty() && total_ + line.count > kMaxPoolEntries) {
+    problem = "pool full (" + std::to_string(kMaxPoolEntries) + " entries)";
+  }
+  if (!problem.empty()) return "line " + std::to_string(number) + ": " + problem;
+  total_ += line.count;
+  lines_->kept.push_back(std::move(line));
+  return {};
+}
+
+std::vector<PoolEntry> PoolReader::entries() const {
+  return interleave(lines_->kept);
+}
+
 PoolLoad parsePool(std::string_view utf8Text, const AddressRule& rule) {
   PoolLoad result;
   result.fileRead = true;
   if (utf8Text.starts_with(kUtf8Bom)) utf8Text.remove_prefix(kUtf8Bom.size());
-  Utf8ToGbk toGbk;
-  if (!toGbk.valid()) {
-    result.warnings.push_back("no UTF-8 to GBK converter on this system");
+  PoolReader reader(rule);
+  if (!reader.unusable().empty()) {
+    result.warnings.push_back(reader.unusable());
     return result;
   }
-  std::vector<PoolLine> lines;
-  std::size_t total = 0;
   int number = 0;
   while (!utf8Text.empty()) {
-    ++number;
     std::size_t end = utf8Text.find('\n');
-    std::string_view raw = trimmed(utf8Text.substr(0, end));
+    if (std::string problem = reader.line(++number, utf8Text.substr(0, end)); !problem.empty()) {
+      result.warnings.push_back(std::move(problem));
+    }
     utf8Text.remove_prefix(end == std::string_view::npos ? utf8Text.size() : end + 1);
-    if (raw.empty() || raw.front() == '#') continue;
-
-    std::string problem;
-    PoolLine line;
-    std::optional<Text> gbk = toGbk.convert(raw);
-    if (!gbk) {
-      problem = "not UTF-8, or a character GBK lacks";
-    } else {
-      problem = parseLine(*gbk, line);
-    }
-    if (problem.empty()) problem = refusedAddress(line.first, line.count, rule);
-    if (problem.empty() && total + line.count > kMaxPoolEntries) {
-      problem = "pool full (" + std::to_string(kMaxPoolEntries) + " entries)";
-    }
-    if (!problem.empty()) {
-      result.warnings.push_back("line " + std::to_string(number) + ": " + problem);
-      continue;
-    }
-    total += line.count;
-    lines.push_back(std::move(line));
   }
-  result.entries = interleave(lines);
+  result.entries = reader.entries();
   return result;
 }
 

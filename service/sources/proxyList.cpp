@@ -1,9 +1,5 @@
 #include "service/sources/proxyList.h"
 
-#include <algorithm>
-#include <cstdlib>
-
-#include "service/sources/poolFile.h"
 #include "service/store/ipv4.h"
 #include "text/gbkToUtf8.h"
 
@@ -33,11 +29,6 @@ std::string parseWord(std::string_view line, NewProxy& proxy, const IpRegionDb* 
   return problem;
 }
 
-// The number of a "line N: ..." report.
-long lineNumber(const std::string& problem) {
-  return std::strtol(problem.c_str() + problem.find(' ') + 1, nullptr, 10);
-}
-
 }  // namespace
 
 std::string acceptProxy(const ProxyForm& form, const AddressRule& rule, NewProxy& proxy, std::uint32_t& address) {
@@ -64,39 +55,47 @@ void locate(NewProxy& proxy, std::uint32_t address, const IpRegionDb* regions) {
   proxy.carrier = region->carrier;
 }
 
+ProxyListReader::ProxyListReader(const IpRegionDb* regions, const AddressRule& rule, Take take, Skip skip)
+    : regions_(regions), rule_(rule), take_(std::move(take)), skip_(std::move(skip)), pool_(rule) {
+  if (!pool_.unusable().empty()) skip_(pool_.unusable());
+}
+
+void ProxyListReader::line(std::string_view raw) {
+  std::string_view line = trimmed(raw);
+  if (++number_ == 1) {
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
+    if (raw.starts_with(kBom)) raw.remove_prefix(kBom.size());
+  }
+  if (line.empty() || line.front() == '#' || !isProxyWordLine(line)) {
+    // The pool file's own reader, which numbers lines as this one does.
+    if (std::string problem = pool_.line(number_, raw); !problem.empty()) skip_(problem);
+    return;
+  }
+  NewProxy proxy;
+  if (std::string problem = parseWord(line, proxy, regions_, rule_); !problem.empty()) {
+    skip_("line " + std::to_string(number_) + ": " + problem);
+    return;
+  }
+  take_(std::move(proxy));
+}
+
+void ProxyListReader::finish() {
+  for (PoolEntry& entry : pool_.entries()) {
+    take_({entry.address, entry.port, gbkToUtf8(entry.region), "", gbkToUtf8(entry.carrier)});
+  }
+}
+
 ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions, const AddressRule& rule) {
   ProxyList result;
-  // Pool lines go through the pool file's own reader, the other lines blanked so that its line
-  // numbers stay those of the whole text.
-  std::string poolLines;
-  poolLines.reserve(utf8Text.size());
-  int number = 0;
+  ProxyListReader reader(
+      regions, rule, [&](NewProxy&& proxy) { result.proxies.push_back(std::move(proxy)); },
+      [&](const std::string& problem) { result.problems.push_back(problem); });
   while (!utf8Text.empty()) {
-    ++number;
     std::size_t end = utf8Text.find('\n');
-    std::string_view raw = utf8Text.substr(0, end);
+    reader.line(utf8Text.substr(0, end));
     utf8Text.remove_prefix(end == std::string_view::npos ? utf8Text.size() : end + 1);
-    std::string_view line = trimmed(raw);
-    if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-    if (line.empty() || line.front() == '#' || !isProxyWordLine(line)) {
-      poolLines += raw;
-      poolLines += '\n';
-      continue;
-    }
-    poolLines += '\n';
-    NewProxy proxy;
-    if (std::string problem = parseWord(line, proxy, regions, rule); !problem.empty()) {
-      result.problems.push_back("line " + std::to_string(number) + ": " + problem);
-      continue;
-    }
-    result.proxies.push_back(std::move(proxy));
   }
-  PoolLoad pool = parsePool(poolLines, rule);
-  result.problems.insert(result.problems.end(), pool.warnings.begin(), pool.warnings.end());
-  std::stable_sort(result.problems.begin(), result.problems.end(),
-                   [](const std::string& a, const std::string& b) { return lineNumber(a) < lineNumber(b); });
-  for (const PoolEntry& entry : pool.entries) {
-    result.proxies.push_back({entry.address, entry.port, gbkToUtf8(entry.region), "", gbkToUtf8(entry.carrier)});
-  }
+  reader.finish();
   return result;
 }

@@ -6,12 +6,14 @@
 //   address port region carrier           the pool file's line (see poolFile.h), blocks included
 // Blank lines and lines starting with "#" are ignored; a bad line is reported and skipped.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "service/sources/addressRule.h"
 #include "service/sources/ipRegion.h"
+#include "service/sources/poolFile.h"
 #include "service/sources/proxyForm.h"
 #include "service/store/poolStore.h"
 
@@ -23,6 +25,27 @@ struct ProxyList {
 // `regions` may be null (or know nothing): address:port entries then have no region or carrier. A
 // line holding an address `rule` refuses is reported and skipped.
 ProxyList parseProxyList(std::string_view utf8Text, const IpRegionDb* regions, const AddressRule& rule = {});
+
+// parseProxyList a line at a time, for a list read in blocks and written as it is read: each entry of an
+// address:port line goes to `take` as its line is read, each problem to `skip` in line order, and the pool
+// lines' entries (pool order needs every line; kMaxPoolEntries bounds them) to `take` at finish().
+class ProxyListReader {
+ public:
+  using Take = std::function<void(NewProxy&&)>;
+  using Skip = std::function<void(const std::string&)>;
+  ProxyListReader(const IpRegionDb* regions, const AddressRule& rule, Take take, Skip skip);
+  // The next line, without its "\n".
+  void line(std::string_view raw);
+  void finish();
+
+ private:
+  const IpRegionDb* regions_;
+  AddressRule rule_;
+  Take take_;
+  Skip skip_;
+  PoolReader pool_;
+  int number_ = 0;
+};
 
 // Checks a proxy as a source wrote it (its address, its port, then the address rule) and fills in the entry
 // to store and the address in host order. The reason it is refused ("bad address", "bad port",

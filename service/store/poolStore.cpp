@@ -63,6 +63,49 @@ bool PoolStore::add(const std::vector<NewProxy>& proxies, std::string_view sourc
   return reported(mutex_, error, [&] { counts = add(proxies, source, now); });
 }
 
+PoolImport::PoolImport(PoolStore& store, std::string_view source, std::int64_t now) : lock_(store.mutex_) {
+  try {
+    import_ = store.startImport(source, now);
+  } catch (const StoreError& failure) {
+    failure_ = failure.what();
+    lock_.unlock();
+  }
+}
+
+PoolImport::~PoolImport() {
+  import_.reset();  // rolled back under the lock when uncommitted
+}
+
+template <class Call>
+bool PoolImport::attempt(std::string& error, Call&& call) {
+  if (!import_) {
+    error = failure_.empty() ? "the import is over" : failure_;
+    return false;
+  }
+  try {
+    call();
+    return true;
+  } catch (const StoreError& failure) {
+    failure_ = error = failure.what();
+    import_.reset();
+    lock_.unlock();
+    return false;
+  }
+}
+
+bool PoolImport::add(const std::vector<NewProxy>& chunk, std::string& error) {
+  return attempt(error, [&] { import_->add(chunk); });
+}
+
+bool PoolImport::commit(MergeCounts& counts, std::string& error) {
+  bool committed = attempt(error, [&] { counts = import_->commit(); });
+  if (committed) {
+    import_.reset();
+    lock_.unlock();
+  }
+  return committed;
+}
+
 std::vector<StoredProxy> PoolStore::all() {
   std::vector<StoredProxy> result;
   scan([&](const StoredProxy& proxy) { result.push_back(proxy); });

@@ -125,6 +125,35 @@ class StoreImport {
   virtual MergeCounts commit() = 0;
 };
 
+class PoolStore;
+
+// One source's entries written as they are read, for a source too large to hand over whole: chunks in
+// turn, then commit(), all in one transaction (a StoreImport). The store serves this import alone until
+// it is committed or dropped. Dropped uncommitted, or after a failure, it wrote nothing; after a failure
+// every call is refused with the first message, and the store is free again at once.
+class PoolImport {
+ public:
+  PoolImport(PoolImport&&) = default;
+  PoolImport& operator=(PoolImport&&) = default;
+  ~PoolImport();
+
+  [[nodiscard]] bool add(const std::vector<NewProxy>& chunk, std::string& error);
+  // Duplicates across chunks merge as inside one; refused whole when the new entries would take the
+  // store past `maxEntries`.
+  [[nodiscard]] bool commit(MergeCounts& counts, std::string& error);
+
+ private:
+  friend class PoolStore;
+  PoolImport(PoolStore& store, std::string_view source, std::int64_t now);
+  // Runs `call` on the open import; on a failure the import is rolled back and the store let go.
+  template <class Call>
+  bool attempt(std::string& error, Call&& call);
+
+  std::unique_lock<std::recursive_mutex> lock_;
+  std::unique_ptr<StoreImport> import_;
+  std::string failure_;
+};
+
 // Shared checking. A worker claims due entries under a lease (its owner name and a deadline on the
 // store's own clock), renews the lease while it checks them, and a written outcome releases that
 // entry's lease. An entry leased by another worker is not due for anyone else until the lease runs out:
@@ -150,6 +179,8 @@ class PoolStore {
   [[nodiscard]] bool add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now,
                          MergeCounts& counts, std::string& error);
   MergeCounts add(const std::vector<NewProxy>& proxies, std::string_view source, std::int64_t now);
+  // The same, handed over in chunks as they are read (see PoolImport).
+  PoolImport import(std::string_view source, std::int64_t now) { return PoolImport(*this, source, now); }
 
   // Every entry, in insertion order.
   [[nodiscard]] bool all(std::vector<StoredProxy>& proxies, std::string& error);
@@ -223,6 +254,7 @@ class PoolStore {
   virtual std::int64_t changes() = 0;
 
  private:
+  friend class PoolImport;
   // One call at a time: the keeper's threads and the check command share a connection.
   std::recursive_mutex mutex_;
   std::string name_;
