@@ -287,14 +287,14 @@ void SqliteStore::writeChecks(const std::vector<CheckRecord>& records) {
                    " lease_owner = CASE WHEN lease_owner = ?3 THEN '' ELSE lease_owner END"
                    " WHERE id = ?1 AND last_checked <= ?2");
   // An outcome older than the entry's last check (another worker checked it again meanwhile) is counted
-  // and releases its lease, but never overrides the newer one.
+  // and releases its lease, but never overrides the newer one. Rare: run only when the update above
+  // found its entry newer.
   Statement late(db_,
                  "UPDATE proxies SET checks = checks + 1,"
                  " lease_until = CASE WHEN lease_owner = ?3 THEN 0 ELSE lease_until END,"
                  " lease_owner = CASE WHEN lease_owner = ?3 THEN '' ELSE lease_owner END"
                  " WHERE id = ?1 AND last_checked > ?2");
   for (const CheckRecord& record : records) {
-    late.bind(1, record.id).bind(2, record.checkedAt).bind(3, owner()).run();
     if (record.alive) {
       alive.bind(1, record.id).bind(2, record.checkedAt).bind(3, record.latencyMs).bind(4, record.protocols);
       alive.bind(5, record.failedProtocols).bind(6, record.probedAll ? 1 : 0);
@@ -304,6 +304,7 @@ void SqliteStore::writeChecks(const std::vector<CheckRecord>& records) {
     } else {
       failed.bind(1, record.id).bind(2, record.checkedAt).bind(3, owner()).run();
     }
+    if (sqlite3_changes(db_) == 0) late.bind(1, record.id).bind(2, record.checkedAt).bind(3, owner()).run();
   }
   transaction.commit();
 }
