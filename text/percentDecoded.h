@@ -6,3 +6,6 @@
 #include <string_view>
 
 std::string percentDecoded(std::string_view text);
+
+// The value of one hex digit of either case; -1 for any other byte.
+int hexDigitValue(char c);

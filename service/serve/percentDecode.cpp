@@ -1,15 +1,6 @@
 #include "service/serve/percentDecode.h"
 
-namespace {
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-}  // namespace
+#include "text/percentDecoded.h"
 
 std::optional<Text> percentDecode(std::string_view encoded) {
   Text decoded;
@@ -21,8 +12,8 @@ std::optional<Text> percentDecode(std::string_view encoded) {
     } else if (c != '%') {
       decoded += c;
     } else {
-      int high = at + 1 < encoded.size() ? hexValue(encoded[at + 1]) : -1;
-      int low = at + 2 < encoded.size() ? hexValue(encoded[at + 2]) : -1;
+      int high = at + 1 < encoded.size() ? hexDigitValue(encoded[at + 1]) : -1;
+      int low = at + 2 < encoded.size() ? hexDigitValue(encoded[at + 2]) : -1;
       if (high < 0 || low < 0) return std::nullopt;
       decoded += static_cast<char>(high * 16 + low);
       at += 2;
